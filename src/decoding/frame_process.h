@@ -1,0 +1,9 @@
+// Shows one good frame on the panel.
+#pragma once
+
+#include "spectrum.h"
+
+// Writes the housekeeping, scaled and counter fields of `frame` to their
+// controls, appends rates and group values to the strip charts, and, with
+// `accumulate` nonzero, accumulates the frame's counts into `store`.
+void frm_process(const unsigned char* frame, SpectrumStore* store, int panel, int accumulate);

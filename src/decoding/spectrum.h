@@ -1,0 +1,41 @@
+// The 208-channel spectrum: bin table, counts per frame mode, and the
+// normalised plot. Channel n is bin n % 52 of frame mode n / 52.
+#pragma once
+
+#include <cstdint>
+
+#include "frame_format.h"
+
+constexpr int CHANNEL_COUNT = MODE_COUNT * BINS_PER_MODE; // 208
+
+struct SpectrumStore {
+    int16_t bin_width[CHANNEL_COUNT]; // x-axis units of the graph
+    int16_t bin_pos[CHANNEL_COUNT];   // x position each channel is plotted at
+    int32_t counts[MODE_COUNT][BINS_PER_MODE];
+    int32_t mode_frames[MODE_COUNT];  // frames accumulated per mode, either sign
+    float norm;                       // normalisation constant, 2.4f
+};
+
+// Fills the bin table and norm; leaves counts and mode_frames alone.
+void init(SpectrumStore* store);
+
+// Adds (setting > 0) or subtracts (setting < 0) the frame's 52 counts into its
+// mode's bins and counts the frame in mode_frames; setting 0 does nothing.
+// Sums saturate at the 32-bit limits instead of wrapping.
+void accumulate_counts(SpectrumStore* store, const unsigned char* frame, int setting);
+
+// counts / bin_width / mode_frames / norm per channel, in double precision
+// rounded once to float; 0.0 for a mode without frames.
+void normalise(const SpectrumStore* store, float plot[CHANNEL_COUNT]);
+
+// After each good frame: with `*setting` nonzero and `*budget` nonzero,
+// replots the spectrum, lowers the budget and shows it; with the budget at 0,
+// ends the run (setting 0, shown, and PANEL_NFRAMES marked). Setting 0 does
+// nothing.
+void refresh_spectrum(int panel, const SpectrumStore* store, int* setting, int* budget);
+
+// Operator reset: counts and mode_frames to 0, graph emptied.
+void reset_spectrum(int panel, SpectrumStore* store);
+
+// Start of a service pass: counts to 0; mode_frames kept.
+void clear_counts(SpectrumStore* store);

@@ -1,0 +1,265 @@
+#include "fake_runtime.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <deque>
+#include <map>
+
+#include "controls.h"
+#include "runtime.h"
+
+namespace {
+
+struct Read {
+    std::vector<unsigned char> bytes;
+    int error; // 0, or the negative result of a failed read
+};
+
+struct State {
+    std::vector<fake::Call> calls;
+    std::deque<int> events;
+    std::map<int, double> controls;
+    std::deque<Read> reads;
+    int line_bytes = 0;
+    unsigned char line_value = 0;
+    int open_result = 0;
+    int open_errno = 0;
+    int load_handle = PANEL;
+    std::string load_reason;
+    double clock = 0.0;
+    double timeout = 10.0;
+};
+
+State state;
+
+constexpr double CHARACTER_TIME = 10.0 / 19200.0; // 8N1: ten bits a byte
+
+std::string number(double value) {
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+// Formats the arguments as the call's text: numbers as numbers, texts quoted.
+struct Arg {
+    std::string text;
+    Arg(int value) : text(std::to_string(value)) {}
+    Arg(long value) : text(std::to_string(value)) {}
+    Arg(double value) : text(number(value)) {}
+    Arg(const char* value) : text(std::string("\"") + value + "\"") {}
+};
+
+fake::Call& record(const char* op, std::initializer_list<Arg> args) {
+    std::string text = std::string(op) + "(";
+    const char* separator = "";
+    for (const Arg& arg : args) {
+        text += separator + arg.text;
+        separator = ", ";
+    }
+    state.calls.push_back({text + ")", {}, {}});
+    return state.calls.back();
+}
+
+// The values of `count` elements of `data` of a plot data type.
+std::vector<double> values(const void* data, int count, int type, int start = 0, int skip = 0) {
+    std::vector<double> out;
+    for (int i = start; i < count * (skip + 1) + start; i += skip + 1) {
+        switch (type) {
+        case TYPE_INT32: out.push_back(static_cast<const int32_t*>(data)[i]); break;
+        case TYPE_INT16: out.push_back(static_cast<const int16_t*>(data)[i]); break;
+        case TYPE_FLOAT: out.push_back(static_cast<const float*>(data)[i]); break;
+        case TYPE_UINT16: out.push_back(static_cast<const uint16_t*>(data)[i]); break;
+        default: return out;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+namespace fake {
+
+void reset() { state = State{}; }
+const std::vector<Call>& calls() { return state.calls; }
+void clear_calls() { state.calls.clear(); }
+
+std::vector<Call> calls_of(const std::string& op) {
+    std::vector<Call> out;
+    for (const Call& call : state.calls)
+        if (call.text.compare(0, op.size() + 1, op + "(") == 0) out.push_back(call);
+    return out;
+}
+
+std::vector<std::string> texts(const std::string& op) {
+    std::vector<std::string> out;
+    for (const Call& call : op.empty() ? state.calls : calls_of(op)) out.push_back(call.text);
+    return out;
+}
+
+void push_events(const std::vector<int>& controls) {
+    state.events.insert(state.events.end(), controls.begin(), controls.end());
+}
+void set_control(int control, double value) { state.controls[control] = value; }
+void push_read(const std::vector<unsigned char>& bytes) { state.reads.push_back({bytes, 0}); }
+void push_read_error(int error) { state.reads.push_back({{}, error}); }
+void push_line_bytes(int count, unsigned char value) {
+    state.line_bytes += count;
+    state.line_value = value;
+}
+void set_open_result(int result, int error_number) {
+    state.open_result = result;
+    state.open_errno = error_number;
+}
+void set_load_result(int handle, const std::string& reason) {
+    state.load_handle = handle;
+    state.load_reason = reason;
+}
+double now() { return state.clock; }
+
+} // namespace fake
+
+int OpenComConfig(int port, const char* name, long baud, int parity, int data_bits,
+                  int stop_bits, int in_queue, int out_queue) {
+    record("OpenComConfig",
+           {port, name, baud, parity, data_bits, stop_bits, in_queue, out_queue});
+    if (state.open_result < 0) errno = state.open_errno;
+    return state.open_result;
+}
+
+int SetComTime(int port, double seconds) {
+    record("SetComTime", {port, seconds});
+    state.timeout = seconds;
+    return 0;
+}
+
+int ComRdByte(int port) {
+    record("ComRdByte", {port});
+    if (state.line_bytes > 0) {
+        --state.line_bytes;
+        state.clock += CHARACTER_TIME;
+        return state.line_value;
+    }
+    state.clock += state.timeout;
+    return -1;
+}
+
+int ComRd(int port, unsigned char* buffer, int count) {
+    record("ComRd", {port, count});
+    if (state.reads.empty()) {
+        state.clock += state.timeout;
+        return 0;
+    }
+    Read read = state.reads.front();
+    state.reads.pop_front();
+    if (read.error < 0) {
+        state.clock += state.timeout;
+        return read.error;
+    }
+    int n = static_cast<int>(read.bytes.size()) < count ? static_cast<int>(read.bytes.size()) : count;
+    for (int i = 0; i < n; ++i) buffer[i] = read.bytes[i];
+    state.clock += n < count ? state.timeout : n * CHARACTER_TIME;
+    return n;
+}
+
+int CloseCom(int port) {
+    record("CloseCom", {port});
+    return 0;
+}
+
+void Delay(double seconds) {
+    record("Delay", {seconds});
+    state.clock += seconds;
+}
+
+double Timer() { return state.clock; }
+
+int LoadPanel(int parent, const char* file, int resource) {
+    record("LoadPanel", {parent, file, resource});
+    return state.load_handle;
+}
+
+const char* PanelLoadError() { return state.load_reason.c_str(); }
+
+int DisplayPanel(int panel) {
+    record("DisplayPanel", {panel});
+    return 0;
+}
+
+int DiscardPanel(int panel) {
+    record("DiscardPanel", {panel});
+    return 0;
+}
+
+int GetUserEvent(int wait, int* panel, int* control) {
+    record("GetUserEvent", {wait});
+    int next = PANEL_QUIT;
+    if (!state.events.empty()) {
+        next = state.events.front();
+        state.events.pop_front();
+    }
+    if (next == 0) return 0;
+    *panel = state.load_handle;
+    *control = next;
+    return 1;
+}
+
+int GetCtrlVal(int panel, int control, int* value) {
+    record("GetCtrlVal", {panel, control});
+    *value = static_cast<int>(state.controls[control]);
+    return 0;
+}
+
+int GetCtrlVal(int panel, int control, float* value) {
+    record("GetCtrlVal", {panel, control});
+    *value = static_cast<float>(state.controls[control]);
+    return 0;
+}
+
+int SetCtrlVal(int panel, int control, int value) {
+    record("SetCtrlVal", {panel, control, value});
+    return 0;
+}
+
+int SetCtrlVal(int panel, int control, double value) {
+    record("SetCtrlVal", {panel, control, value});
+    return 0;
+}
+
+int SetCtrlVal(int panel, int control, const char* value) {
+    record("SetCtrlVal", {panel, control, value});
+    return 0;
+}
+
+int SetCtrlAttribute(int panel, int control, int attribute, int value) {
+    record("SetCtrlAttribute", {panel, control, attribute, value});
+    return 0;
+}
+
+int SetAxisRange(int panel, int graph, int x_mode, double x_min, double x_max, int y_mode,
+                 double y_min, double y_max) {
+    record("SetAxisRange", {panel, graph, x_mode, x_min, x_max, y_mode, y_min, y_max});
+    return 0;
+}
+
+int DeleteGraphPlot(int panel, int graph, int plot, int refresh) {
+    record("DeleteGraphPlot", {panel, graph, plot, refresh});
+    return 0;
+}
+
+int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_type,
+           int y_type, int plot_style, int point_style, int line_style, int point_frequency,
+           int colour) {
+    fake::Call& call = record("PlotXY", {panel, graph, count, x_type, y_type, plot_style,
+                                         point_style, line_style, point_frequency, colour});
+    call.x = values(x, count, x_type);
+    call.y = values(y, count, y_type);
+    return 1;
+}
+
+int PlotStripChart(int panel, int chart, const void* data, int count, int start, int skip,
+                   int type) {
+    fake::Call& call = record("PlotStripChart", {panel, chart, count, start, skip, type});
+    call.y = values(data, count, type, start, skip);
+    return 0;
+}

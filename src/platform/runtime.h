@@ -1,0 +1,82 @@
+// The run-time operations the program calls for its panel, serial port and
+// timing. Exactly one backend defines them, chosen at link time: platform/qt
+// for the program, platform/fake for the unit tests.
+//
+// Results are ints: negative means failure unless stated otherwise. The core
+// examines only the results it needs (see the callers).
+#pragma once
+
+// Data type codes of the arrays given to PlotXY and PlotStripChart.
+enum DataType {
+    TYPE_INT32 = 1,
+    TYPE_INT16 = 2,
+    TYPE_FLOAT = 3,
+    TYPE_UINT16 = 6,
+};
+
+// SetAxisRange modes: apply the given range, or leave that axis as it is.
+enum AxisMode {
+    AXIS_MANUAL = 0,
+    AXIS_KEEP = -1,
+};
+
+// Serial port ----------------------------------------------------------------
+
+// Opens `port` (always 1, named "COM1"). Returns 0 or a negative error code;
+// on failure errno holds the system's reason.
+int OpenComConfig(int port, const char* name, long baud, int parity, int data_bits,
+                  int stop_bits, int in_queue, int out_queue);
+// Sets the deadline, in seconds, of every later read on `port`.
+int SetComTime(int port, double seconds);
+// The next byte (0-255), or a negative value once nothing arrived within the
+// time-out or the device is gone.
+int ComRdByte(int port);
+// Reads until `count` bytes arrived or the time-out ran out; returns the
+// number read, or a negative value when the device is gone (after waiting
+// out the time-out, so a caller that retries does not spin).
+int ComRd(int port, unsigned char* buffer, int count);
+int CloseCom(int port);
+
+// Timing ---------------------------------------------------------------------
+
+// Returns after `seconds`; the window stays painted meanwhile.
+void Delay(double seconds);
+// Monotonic seconds from an arbitrary origin.
+double Timer();
+
+// Panel ----------------------------------------------------------------------
+
+// Loads resource `resource` of the panel file `file`, looked up by bare name.
+// Returns the panel handle (> 0), or a negative value with the reason in
+// PanelLoadError().
+int LoadPanel(int parent, const char* file, int resource);
+const char* PanelLoadError();
+int DisplayPanel(int panel);
+int DiscardPanel(int panel);
+
+// Never waits (wait mode 0): returns 0 when no operator commit is queued,
+// otherwise 1 with the commit's panel and control.
+int GetUserEvent(int wait, int* panel, int* control);
+
+int GetCtrlVal(int panel, int control, int* value);
+int GetCtrlVal(int panel, int control, float* value);
+int SetCtrlVal(int panel, int control, int value);
+int SetCtrlVal(int panel, int control, double value);
+int SetCtrlVal(int panel, int control, const char* value);
+int SetCtrlAttribute(int panel, int control, int attribute, int value);
+
+// Graph and strip charts -----------------------------------------------------
+
+int SetAxisRange(int panel, int graph, int x_mode, double x_min, double x_max, int y_mode,
+                 double y_min, double y_max);
+// plot -1 removes every plot; refresh 1 redraws at once.
+int DeleteGraphPlot(int panel, int graph, int plot, int refresh);
+// Draws one curve of `count` points; `x` and `y` hold values of the given
+// data types. Returns a plot handle.
+int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_type,
+           int y_type, int plot_style, int point_style, int line_style, int point_frequency,
+           int colour);
+// Appends `count` values of `type` from `data` (from `start`, every
+// `skip`+1-th) to the chart, spread over its traces in turn.
+int PlotStripChart(int panel, int chart, const void* data, int count, int start, int skip,
+                   int type);
