@@ -10,8 +10,8 @@
 constexpr int TIME_TEXT_SIZE = 16;
 
 struct FrameValues {
-    int mode;              // 0-3
-    int32_t counter;       // bytes 6-9, signed
+    int mode;                                          // 0-3
+    int32_t counter;                                   // bytes 6-9, signed
     int word_10, word_12, word_14, word_244, word_252; // unsigned 16-bit
     // The scaled words as the panel receives them: the single-precision
     // quotient widened to double. Modes 0 and 2 use all three (/10000);

@@ -24,8 +24,8 @@ enum AxisMode {
 
 // Opens `port` (always 1, named "COM1"). Returns 0 or a negative error code;
 // on failure errno holds the system's reason.
-int OpenComConfig(int port, const char* name, long baud, int parity, int data_bits,
-                  int stop_bits, int in_queue, int out_queue);
+int OpenComConfig(int port, const char* name, long baud, int parity, int data_bits, int stop_bits,
+                  int in_queue, int out_queue);
 // Sets the deadline, in seconds, of every later read on `port`.
 int SetComTime(int port, double seconds);
 // The next byte (0-255), or a negative value once nothing arrived within the
@@ -73,9 +73,8 @@ int SetAxisRange(int panel, int graph, int x_mode, double x_min, double x_max, i
 int DeleteGraphPlot(int panel, int graph, int plot, int refresh);
 // Draws one curve of `count` points; `x` and `y` hold values of the given
 // data types. Returns a plot handle.
-int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_type,
-           int y_type, int plot_style, int point_style, int line_style, int point_frequency,
-           int colour);
+int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_type, int y_type,
+           int plot_style, int point_style, int line_style, int point_frequency, int colour);
 // Appends `count` values of `type` from `data` (from `start`, every
 // `skip`+1-th) to the chart, spread over its traces in turn.
 int PlotStripChart(int panel, int chart, const void* data, int count, int start, int skip,

@@ -93,7 +93,8 @@ std::vector<Call> calls_of(const std::string& op) {
 
 std::vector<std::string> texts(const std::string& op) {
     std::vector<std::string> out;
-    for (const Call& call : op.empty() ? state.calls : calls_of(op)) out.push_back(call.text);
+    for (const Call& call : op.empty() ? state.calls : calls_of(op))
+        out.push_back(call.text);
     return out;
 }
 
@@ -119,10 +120,9 @@ double now() { return state.clock; }
 
 } // namespace fake
 
-int OpenComConfig(int port, const char* name, long baud, int parity, int data_bits,
-                  int stop_bits, int in_queue, int out_queue) {
-    record("OpenComConfig",
-           {port, name, baud, parity, data_bits, stop_bits, in_queue, out_queue});
+int OpenComConfig(int port, const char* name, long baud, int parity, int data_bits, int stop_bits,
+                  int in_queue, int out_queue) {
+    record("OpenComConfig", {port, name, baud, parity, data_bits, stop_bits, in_queue, out_queue});
     if (state.open_result < 0) errno = state.open_errno;
     return state.open_result;
 }
@@ -156,8 +156,10 @@ int ComRd(int port, unsigned char* buffer, int count) {
         state.clock += state.timeout;
         return read.error;
     }
-    int n = static_cast<int>(read.bytes.size()) < count ? static_cast<int>(read.bytes.size()) : count;
-    for (int i = 0; i < n; ++i) buffer[i] = read.bytes[i];
+    int n =
+        static_cast<int>(read.bytes.size()) < count ? static_cast<int>(read.bytes.size()) : count;
+    for (int i = 0; i < n; ++i)
+        buffer[i] = read.bytes[i];
     state.clock += n < count ? state.timeout : n * CHARACTER_TIME;
     return n;
 }
@@ -247,9 +249,8 @@ int DeleteGraphPlot(int panel, int graph, int plot, int refresh) {
     return 0;
 }
 
-int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_type,
-           int y_type, int plot_style, int point_style, int line_style, int point_frequency,
-           int colour) {
+int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_type, int y_type,
+           int plot_style, int point_style, int line_style, int point_frequency, int colour) {
     fake::Call& call = record("PlotXY", {panel, graph, count, x_type, y_type, plot_style,
                                          point_style, line_style, point_frequency, colour});
     call.x = values(x, count, x_type);

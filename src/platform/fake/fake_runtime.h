@@ -11,7 +11,8 @@ namespace fake {
 
 // One recorded call. `text` is the call with its scalar arguments, doubles
 // in their shortest exact form and texts quoted, e.g.
-//   SetCtrlVal(1, 21, "12:34:56.8")    SetAxisRange(1, 17, 0, 0, 4095, -1, 0.0010000000474974513, 10)
+//   SetCtrlVal(1, 21, "12:34:56.8")    SetAxisRange(1, 17, 0, 0, 4095, -1, 0.0010000000474974513,
+//   10)
 // Plot calls also keep their arrays' values (PlotStripChart in `y`).
 struct Call {
     std::string text;
