@@ -49,10 +49,11 @@ TEST_F(FrameSource, ReplayPausesOnceAPerCallEvenAcrossBadRecords) {
         append(&recording, frame_with(0, {0xEB, 0x90, 0x00, 0x00, 0x01}));
     append(&recording, sealed(frame_with(0, {0xEB, 0x90, 0x00, 0x07})));
     replay(recording);
+    int32_t skipped_before = skipped_bytes();
     EXPECT_EQ(get_frm(frame.data(), SOURCE_REPLAY), 0);
     EXPECT_EQ(frame[3], 0x07);
     EXPECT_EQ(fake::texts(), (std::vector<std::string>{"Delay(0.2)"}));
-    EXPECT_EQ(skipped_bytes(), 768);
+    EXPECT_EQ(skipped_bytes() - skipped_before, 768);
 }
 
 TEST_F(FrameSource, ReplayAtTheEndKeepsPausingAndFailing) {
