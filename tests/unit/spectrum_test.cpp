@@ -157,6 +157,18 @@ TEST_F(Spectrum, BudgetOfOnePlotsOnceThenEndsTheRun) {
     EXPECT_EQ(budget, 0);
 }
 
+TEST_F(Spectrum, SpentBudgetAccumulatesExactlyOneMoreFrameWhenSwitchedOnAgain) {
+    budget = 0;
+    for (int frame = 0; frame < 2; ++frame) {
+        accumulate_counts(&store, counts_frame(0, 5), setting);
+        refresh_spectrum(PANEL, &store, &setting, &budget);
+    }
+    EXPECT_EQ(store.mode_frames[0], 1);
+    EXPECT_EQ(store.counts[0][0], 5);
+    EXPECT_EQ(setting, 0);
+    EXPECT_TRUE(fake::calls_of("PlotXY").empty());
+}
+
 TEST_F(Spectrum, NegativeBudgetNeverReachesZero) {
     budget = -1;
     refresh_spectrum(PANEL, &store, &setting, &budget);
