@@ -1,0 +1,76 @@
+#include "commit_wiring.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QWidget>
+
+#include "commits.h"
+#include "controls.h"
+#include "inputs.h"
+
+namespace kxqt {
+namespace {
+
+constexpr const char* SEEN = "kxSeenValue";
+
+// The window stays up until the program discards it; its close button only
+// asks the program to quit.
+class CloseToQuit : public QObject {
+  public:
+    CloseToQuit(int panel, QObject* parent) : QObject(parent), panel_(panel) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Close) return QObject::eventFilter(watched, event);
+        event->ignore();
+        queue_commit(panel_, PANEL_QUIT);
+        return true;
+    }
+
+  private:
+    int panel_;
+};
+
+// Enter always commits; leaving the field commits only an edited value.
+template <class Input> void wire_input(int panel, int control, Input* input) {
+    mark_seen(input);
+    QObject::connect(input, &Input::stepped, input, [=] {
+        mark_seen(input);
+        queue_commit(panel, control);
+    });
+    QObject::connect(input, &Input::editingFinished, input, [=] {
+        bool entered = input->hasFocus();
+        bool changed = input->property(SEEN).toDouble() != input->value();
+        if (!entered && !changed) return;
+        mark_seen(input);
+        queue_commit(panel, control);
+    });
+}
+
+void wire_control(int panel, int control, QWidget* widget) {
+    auto commit = [=] { queue_commit(panel, control); };
+    if (auto* whole = qobject_cast<IntInput*>(widget))
+        wire_input(panel, control, whole);
+    else if (auto* real = qobject_cast<FloatInput*>(widget))
+        wire_input(panel, control, real);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        QObject::connect(button, &QAbstractButton::clicked, button, commit);
+    else if (auto* choice = qobject_cast<QComboBox*>(widget))
+        QObject::connect(choice, &QComboBox::activated, choice, commit);
+}
+
+} // namespace
+
+void wire_commits(int panel, QWidget* window, const Controls& controls) {
+    window->installEventFilter(new CloseToQuit(panel, window));
+    for (const auto& [control, widget] : controls)
+        wire_control(panel, control, widget);
+}
+
+void mark_seen(QWidget* input) {
+    if (auto* spin = qobject_cast<QSpinBox*>(input)) input->setProperty(SEEN, spin->value());
+    if (auto* spin = qobject_cast<QDoubleSpinBox*>(input)) input->setProperty(SEEN, spin->value());
+}
+
+} // namespace kxqt

@@ -1,0 +1,20 @@
+// Which widget of the panel file stands for each control identifier.
+#pragma once
+
+#include <span>
+
+namespace kxqt {
+
+struct ControlSpec {
+    int id;
+    const char* name;       // the widget's objectName in the panel file
+    const char* class_name; // the widget must be of this class or derive from it
+};
+
+std::span<const ControlSpec> control_specs();
+
+// The object name of the panel resource (only resource 1, "PANEL", exists);
+// nullptr for an unknown resource.
+const char* panel_name(int resource);
+
+} // namespace kxqt

@@ -1,0 +1,167 @@
+// GetCtrlVal, SetCtrlVal and SetCtrlAttribute.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QStyle>
+#include <cmath>
+#include <limits>
+
+#include "commit_wiring.h"
+#include "controls.h"
+#include "graph.h"
+#include "panel_registry.h"
+#include "runtime.h"
+
+namespace {
+
+constexpr int FAILED = -1;
+// Significant digits of a double display unless its "digits" property says
+// otherwise: enough to tell apart counter values ten decimal digits long.
+constexpr int DEFAULT_DIGITS = 10;
+
+// A choice's items carry their integer values in the "values" property, in
+// item order; an item's text is only what the operator reads.
+int choice_value(const QComboBox* choice, int index) {
+    return choice->property("values").toStringList().value(index).toInt();
+}
+
+void select_choice(QComboBox* choice, int value) {
+    for (int i = 0; i < choice->count(); ++i) {
+        if (choice_value(choice, i) == value) {
+            choice->setCurrentIndex(i);
+            return;
+        }
+    }
+    // A value without an item of its own is shown as the number itself.
+    QStringList values = choice->property("values").toStringList();
+    values << QString::number(value);
+    choice->setProperty("values", values);
+    choice->addItem(QString::number(value));
+    choice->setCurrentIndex(choice->count() - 1);
+}
+
+bool read_value(QWidget* widget, double& value) {
+    if (auto* spin = qobject_cast<QSpinBox*>(widget))
+        value = spin->value();
+    else if (auto* real = qobject_cast<QDoubleSpinBox*>(widget))
+        value = real->value();
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        value = button->isChecked();
+    else if (auto* choice = qobject_cast<QComboBox*>(widget))
+        value = choice_value(choice, choice->currentIndex());
+    else
+        return false;
+    return true;
+}
+
+int clamp_to_int(double value) {
+    constexpr double low = std::numeric_limits<int>::min();
+    constexpr double high = std::numeric_limits<int>::max();
+    if (std::isnan(value)) return 0;
+    return static_cast<int>(value < low ? low : value > high ? high : value);
+}
+
+int show_text(QWidget* widget, const QString& text) {
+    if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+        line->setText(text);
+        line->setCursorPosition(0);
+    } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+        box->setPlainText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(text);
+    } else {
+        return FAILED;
+    }
+    return 0;
+}
+
+// Inputs take the number; displays show `text`.
+int show_number(QWidget* widget, double value, const QString& text) {
+    if (auto* spin = qobject_cast<QSpinBox*>(widget))
+        spin->setValue(clamp_to_int(value));
+    else if (auto* real = qobject_cast<QDoubleSpinBox*>(widget))
+        real->setValue(value);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        button->setChecked(value != 0);
+    else if (auto* choice = qobject_cast<QComboBox*>(widget))
+        select_choice(choice, clamp_to_int(value));
+    else
+        return show_text(widget, text);
+    kxqt::mark_seen(widget);
+    return 0;
+}
+
+QString double_text(const QWidget* widget, double value) {
+    QVariant digits = widget->property("digits");
+    return QString::number(value, 'g', digits.isValid() ? digits.toInt() : DEFAULT_DIGITS);
+}
+
+void set_run_state(QWidget* widget, int value) {
+    widget->setProperty("runState", value);
+    widget->setToolTip(value == RUN_ENDED
+                           ? QStringLiteral("Accumulation run ended: no frames are being "
+                                            "accumulated. Choose Add or Subtract to start again.")
+                           : QString());
+    // The panel file's style sheet draws the state: have it looked at again.
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
+}
+
+int set_mapping(QWidget* widget, int attribute, int value) {
+    auto* graph = qobject_cast<kxqt::Graph*>(widget);
+    if (!graph || (value != 0 && value != 1)) return FAILED;
+    if (attribute == ATTR_XMAP_MODE)
+        graph->set_x_log(value == 1);
+    else
+        graph->set_y_log(value == 1);
+    return 0;
+}
+
+} // namespace
+
+int GetCtrlVal(int panel, int control, int* value) {
+    double read = 0.0;
+    if (!read_value(kxqt::control_widget(panel, control), read)) return FAILED;
+    *value = clamp_to_int(read);
+    return 0;
+}
+
+int GetCtrlVal(int panel, int control, float* value) {
+    double read = 0.0;
+    if (!read_value(kxqt::control_widget(panel, control), read)) return FAILED;
+    *value = static_cast<float>(read);
+    return 0;
+}
+
+int SetCtrlVal(int panel, int control, int value) {
+    QWidget* widget = kxqt::control_widget(panel, control);
+    if (!widget) return FAILED;
+    return show_number(widget, value, QString::number(value));
+}
+
+int SetCtrlVal(int panel, int control, double value) {
+    QWidget* widget = kxqt::control_widget(panel, control);
+    if (!widget) return FAILED;
+    return show_number(widget, value, double_text(widget, value));
+}
+
+int SetCtrlVal(int panel, int control, const char* value) {
+    QWidget* widget = kxqt::control_widget(panel, control);
+    if (!widget || !value) return FAILED;
+    return show_text(widget, QString::fromLocal8Bit(value));
+}
+
+int SetCtrlAttribute(int panel, int control, int attribute, int value) {
+    QWidget* widget = kxqt::control_widget(panel, control);
+    if (!widget) return FAILED;
+    switch (attribute) {
+    case ATTR_RUN_STATE: set_run_state(widget, value); return 0;
+    case ATTR_XMAP_MODE:
+    case ATTR_YMAP_MODE: return set_mapping(widget, attribute, value);
+    default: return FAILED;
+    }
+}

@@ -1,0 +1,128 @@
+#include "graph.h"
+
+#include <algorithm>
+#include <qcustomplot.h>
+
+namespace kxqt {
+namespace {
+
+// The span a logarithmic axis shows below its upper limit when the lower
+// one cannot be drawn (zero or negative): four decades.
+constexpr double LOG_SPAN = 1e4;
+
+// What an axis can draw of the limits the program asked for. The stored
+// limits stay as asked: switching back to linear shows them again.
+Range drawable(Range range, bool log) {
+    double low = std::min(range.min, range.max);
+    double high = std::max(range.min, range.max);
+    if (log) {
+        if (high <= 0.0) high = 1.0;
+        if (low <= 0.0) low = high / LOG_SPAN;
+        if (low == high) return {low / 10.0, high * 10.0};
+        return {low, high};
+    }
+    if (low == high) return {low - 0.5, high + 0.5};
+    return {low, high};
+}
+
+Range range_of(const QCPAxis* axis) { return {axis->range().lower, axis->range().upper}; }
+
+QCPGraph* curve(QCustomPlot* plot, int index) { return plot->graph(index); }
+
+} // namespace
+
+Graph::Graph(QWidget* parent) : PlotView(parent) {
+    plot()->xAxis->grid()->setSubGridVisible(true);
+    plot()->yAxis->grid()->setSubGridVisible(true);
+    apply(plot()->xAxis, x_, x_log_);
+    apply(plot()->yAxis, y_, y_log_);
+}
+
+void Graph::apply(QCPAxis* axis, Range range, bool log) {
+    axis->setScaleType(log ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
+    if (log)
+        axis->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
+    else
+        axis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+    Range drawn = drawable(range, log);
+    axis->setRange(drawn.min, drawn.max);
+    plot()->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void Graph::set_x_range(Range range) {
+    x_ = range;
+    apply(plot()->xAxis, x_, x_log_);
+}
+
+void Graph::set_y_range(Range range) {
+    y_ = range;
+    apply(plot()->yAxis, y_, y_log_);
+}
+
+void Graph::set_x_log(bool log) {
+    x_log_ = log;
+    apply(plot()->xAxis, x_, x_log_);
+}
+
+void Graph::set_y_log(bool log) {
+    y_log_ = log;
+    apply(plot()->yAxis, y_, y_log_);
+}
+
+Range Graph::drawn_x_range() const { return range_of(plot()->xAxis); }
+Range Graph::drawn_y_range() const { return range_of(plot()->yAxis); }
+
+int Graph::add_curve(const QList<double>& x, const QList<double>& y, int colour) {
+    QCPGraph* added = plot()->addGraph();
+    QColor pen_colour(QRgb(static_cast<unsigned>(colour) & 0xFFFFFFu));
+    added->setPen(QPen(pen_colour, 1.5));
+    QColor fill = pen_colour;
+    fill.setAlpha(40);
+    added->setBrush(fill);
+    // Each point is a bin's centre: a stepped line reads as a histogram.
+    added->setLineStyle(QCPGraph::lsStepCenter);
+    added->setData(x, y);
+    int handle = next_handle_++;
+    added->setProperty("handle", handle);
+    return handle;
+}
+
+bool Graph::remove_curve(int handle) {
+    for (int i = 0; i < plot()->graphCount(); ++i) {
+        if (curve(plot(), i)->property("handle").toInt() == handle) return plot()->removeGraph(i);
+    }
+    return false;
+}
+
+void Graph::remove_curves() { plot()->clearGraphs(); }
+
+int Graph::curve_count() const { return plot()->graphCount(); }
+
+QList<QPointF> Graph::curve_points(int index) const {
+    QList<QPointF> points;
+    if (index < 0 || index >= plot()->graphCount()) return points;
+    for (const QCPGraphData& point : *curve(plot(), index)->data())
+        points.append({point.key, point.value});
+    return points;
+}
+
+void Graph::redraw(bool now) {
+    plot()->replot(now ? QCustomPlot::rpImmediateRefresh : QCustomPlot::rpQueuedReplot);
+}
+
+QString Graph::csv() const {
+    QString text = QStringLiteral("plot,x,y\n");
+    for (int i = 0; i < plot()->graphCount(); ++i) {
+        QString handle = QString::number(curve(plot(), i)->property("handle").toInt());
+        for (const QCPGraphData& point : *curve(plot(), i)->data())
+            text += handle + ',' + csv_number(point.key) + ',' + csv_number(point.value) + '\n';
+    }
+    return text;
+}
+
+QString Graph::x_label() const { return plot()->xAxis->label(); }
+QString Graph::y_label() const { return plot()->yAxis->label(); }
+void Graph::set_x_label(const QString& label) { plot()->xAxis->setLabel(label); }
+void Graph::set_y_label(const QString& label) { plot()->yAxis->setLabel(label); }
+
+} // namespace kxqt

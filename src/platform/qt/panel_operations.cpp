@@ -1,0 +1,66 @@
+// LoadPanel, PanelLoadError, DisplayPanel, DiscardPanel and GetUserEvent.
+#include <QApplication>
+#include <QWidget>
+#include <string>
+
+#include "application.h"
+#include "commit_wiring.h"
+#include "commits.h"
+#include "controls.h"
+#include "panel_loader.h"
+#include "panel_registry.h"
+#include "runtime.h"
+
+namespace {
+
+std::string load_error;
+
+} // namespace
+
+int LoadPanel(int parent, const char* file, int resource) {
+    kxqt::application();
+    if (parent != 0) {
+        load_error = "panels are top-level only (parent 0)";
+        return -1;
+    }
+    QString error;
+    auto loaded = kxqt::load_panel_file(QString::fromLocal8Bit(file), resource, error);
+    if (!loaded) {
+        load_error = error.toStdString();
+        return -1;
+    }
+    int handle = kxqt::add_panel(loaded->window, loaded->controls);
+    kxqt::wire_commits(handle, loaded->window, loaded->controls);
+    load_error.clear();
+    return handle;
+}
+
+const char* PanelLoadError() { return load_error.c_str(); }
+
+int DisplayPanel(int panel) {
+    QWidget* window = kxqt::panel_window(panel);
+    if (!window) return -1;
+    window->show();
+    window->raise();
+    return 0;
+}
+
+int DiscardPanel(int panel) {
+    QWidget* window = kxqt::remove_panel(panel);
+    if (!window) return -1;
+    kxqt::drop_commits(panel);
+    delete window;
+    return 0;
+}
+
+int GetUserEvent(int wait, int* panel, int* control) {
+    (void)wait; // the service loop only polls
+    kxqt::application();
+    QApplication::processEvents();
+    if (kxqt::take_quit_signal()) kxqt::queue_commit(kxqt::first_panel(), PANEL_QUIT);
+    kxqt::Commit commit{};
+    if (!kxqt::take_commit(commit)) return 0;
+    *panel = commit.panel;
+    *control = commit.control;
+    return 1;
+}

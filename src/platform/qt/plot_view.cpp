@@ -1,0 +1,47 @@
+#include "plot_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QLocale>
+#include <QMessageBox>
+#include <QVBoxLayout>
+#include <qcustomplot.h>
+
+namespace kxqt {
+
+PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(plot_);
+
+    auto* save = new QAction(tr("Save as image (PNG/PDF)…"), this);
+    connect(save, &QAction::triggered, this, &PlotView::ask_and_save);
+    auto* copy = new QAction(tr("Copy data as CSV"), this);
+    connect(copy, &QAction::triggered, this, &PlotView::copy_csv);
+    addAction(save);
+    addAction(copy);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+bool PlotView::save_image(const QString& path) {
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) return plot_->savePdf(path);
+    return plot_->savePng(path);
+}
+
+void PlotView::ask_and_save() {
+    QString path = QFileDialog::getSaveFileName(this, tr("Save as image"), QString(),
+                                                tr("PNG image (*.png);;PDF document (*.pdf)"));
+    if (path.isEmpty()) return;
+    if (!save_image(path))
+        QMessageBox::warning(this, tr("Save as image"), tr("Could not write %1").arg(path));
+}
+
+void PlotView::copy_csv() { QApplication::clipboard()->setText(csv()); }
+
+QString csv_number(double value) {
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+} // namespace kxqt

@@ -1,0 +1,36 @@
+// What the graph and the strip charts share: a plot area and the operator's
+// own context menu ("save as image", "copy data as CSV"), which works inside
+// the widget and raises no commit.
+#pragma once
+
+#include <QWidget>
+
+class QCustomPlot;
+
+namespace kxqt {
+
+class PlotView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit PlotView(QWidget* parent = nullptr);
+
+    // The plotted data as CSV text, one header line first.
+    virtual QString csv() const = 0;
+    // Writes the plot as it looks to `path`: PDF when the name ends in
+    // ".pdf", PNG otherwise. False when the file could not be written.
+    bool save_image(const QString& path);
+
+  protected:
+    QCustomPlot* plot() const { return plot_; }
+
+  private:
+    void ask_and_save();
+    void copy_csv();
+
+    QCustomPlot* plot_;
+};
+
+// Shortest text that reads back as the same double.
+QString csv_number(double value);
+
+} // namespace kxqt

@@ -1,0 +1,178 @@
+// OpenComConfig, SetComTime, ComRdByte, ComRd and CloseCom over QSerialPort.
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <algorithm>
+#include <cerrno>
+
+#include "application.h"
+#include "painted_wait.h"
+#include "runtime.h"
+
+namespace {
+
+constexpr int OPEN_FAILED = -1;  // errno tells why
+constexpr int BAD_SETTINGS = -2; // errno is EINVAL
+constexpr int NOTHING_READ = -1; // ComRdByte: no byte within the time-out
+constexpr int DEVICE_GONE = -3;  // the device vanished and is not back yet
+constexpr int NOT_OPEN = -4;     // the port was never opened, or closed
+
+// How often a read retries opening a vanished device while it waits out its
+// time-out: often enough to resume at once, rarely enough to cost nothing.
+constexpr int REOPEN_INTERVAL_MS = 100;
+
+struct Port {
+    Port(int port_number, const QString& device) : number(port_number), path(device) {}
+    int number;
+    QString path;
+    QSerialPort serial;
+    double timeout = 10.0;
+};
+
+Port* open_port = nullptr;
+
+// "COMn" is the entry of that name in the working directory when there is
+// one (a link to an adapter or a pseudo-terminal), otherwise the n-th
+// built-in port. Absolute, so that a reopen finds it again and the port's
+// lock file is named after this very entry.
+QString device_path(const QString& name) {
+    bool numbered = false;
+    int number = name.startsWith(QLatin1String("COM")) ? name.mid(3).toInt(&numbered) : 0;
+    if (!numbered || number < 1) return name;
+    QFileInfo local(QDir::current().absoluteFilePath(name));
+    if (local.exists() || local.isSymLink()) return local.absoluteFilePath();
+    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+}
+
+bool configure(QSerialPort& serial, long baud, int parity, int data_bits, int stop_bits) {
+    static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
+                                                   QSerialPort::EvenParity, QSerialPort::MarkParity,
+                                                   QSerialPort::SpaceParity};
+    if (baud <= 0 || baud > 4000000 || parity < 0 || parity > 4 || data_bits < 5 || data_bits > 8 ||
+        (stop_bits != 1 && stop_bits != 2))
+        return false;
+    serial.setBaudRate(static_cast<qint32>(baud));
+    serial.setParity(parities[parity]);
+    serial.setDataBits(static_cast<QSerialPort::DataBits>(data_bits));
+    serial.setStopBits(stop_bits == 1 ? QSerialPort::OneStop : QSerialPort::TwoStop);
+    serial.setFlowControl(QSerialPort::NoFlowControl);
+    return true;
+}
+
+// The system's reason for a failed open when the port's own call left none.
+int errno_of(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError: return ENOENT;
+    case QSerialPort::PermissionError: return EACCES;
+    default: return EIO;
+    }
+}
+
+bool try_open(Port& port) {
+    errno = 0;
+    if (port.serial.open(QIODevice::ReadWrite)) return true;
+    int reason = errno ? errno : errno_of(port.serial.error());
+    port.serial.clearError();
+    errno = reason;
+    return false;
+}
+
+Port* port_numbered(int number) {
+    return open_port && open_port->number == number ? open_port : nullptr;
+}
+
+bool failed(const QSerialPort& serial) {
+    return serial.error() != QSerialPort::NoError && serial.error() != QSerialPort::TimeoutError;
+}
+
+// Waits until bytes arrive, the port fails or `milliseconds` pass.
+void wait_for_bytes(Port& port, int milliseconds) {
+    QEventLoop loop;
+    if (port.serial.isOpen()) {
+        QObject::connect(&port.serial, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
+        QObject::connect(&port.serial, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
+    }
+    kxqt::run_painted(loop, milliseconds);
+}
+
+// Reads up to `count` bytes within the port's time-out. A device that is
+// gone is retried until the time-out runs out, and then reported.
+int read_bytes(Port& port, unsigned char* buffer, int count) {
+    double deadline = Timer() + port.timeout;
+    int got = 0;
+    for (;;) {
+        bool gone = !port.serial.isOpen() && !try_open(port);
+        if (!gone) {
+            qint64 read = port.serial.read(reinterpret_cast<char*>(buffer) + got, count - got);
+            if (read > 0) got += static_cast<int>(read);
+            if (got == count) return got;
+            if (failed(port.serial)) {
+                // It stays "open" but fails every later wait at once: close it
+                // and reopen it when the device is back.
+                port.serial.close();
+                port.serial.clearError();
+                gone = true;
+            }
+        }
+        int left = kxqt::milliseconds_until(deadline);
+        if (left == 0) return gone ? DEVICE_GONE : got;
+        wait_for_bytes(port, gone ? std::min(left, REOPEN_INTERVAL_MS) : left);
+    }
+}
+
+} // namespace
+
+int OpenComConfig(int port, const char* name, long baud, int parity, int data_bits, int stop_bits,
+                  int in_queue, int out_queue) {
+    // Qt's buffers grow as needed: the queue sizes have nothing to bound.
+    (void)in_queue, (void)out_queue;
+    kxqt::application();
+    CloseCom(port);
+    auto* opened = new Port(port, device_path(QString::fromLocal8Bit(name)));
+    opened->serial.setPortName(opened->path);
+    if (!configure(opened->serial, baud, parity, data_bits, stop_bits)) {
+        delete opened;
+        errno = EINVAL;
+        return BAD_SETTINGS;
+    }
+    if (!try_open(*opened)) {
+        int reason = errno;
+        delete opened;
+        errno = reason;
+        return OPEN_FAILED;
+    }
+    open_port = opened;
+    return 0;
+}
+
+int SetComTime(int port, double seconds) {
+    Port* target = port_numbered(port);
+    if (!target) return NOT_OPEN;
+    target->timeout = seconds > 0.0 ? seconds : 0.0; // NaN too
+    return 0;
+}
+
+int ComRdByte(int port) {
+    Port* target = port_numbered(port);
+    if (!target) return NOT_OPEN;
+    unsigned char byte = 0;
+    int got = read_bytes(*target, &byte, 1);
+    if (got < 0) return got;
+    return got == 1 ? byte : NOTHING_READ;
+}
+
+int ComRd(int port, unsigned char* buffer, int count) {
+    Port* target = port_numbered(port);
+    if (!target) return NOT_OPEN;
+    if (count <= 0) return 0;
+    return read_bytes(*target, buffer, count);
+}
+
+int CloseCom(int port) {
+    Port* target = port_numbered(port);
+    if (!target) return NOT_OPEN;
+    delete target;
+    open_port = nullptr;
+    return 0;
+}

@@ -1,0 +1,114 @@
+#include "strip_chart.h"
+
+#include <algorithm>
+#include <qcustomplot.h>
+
+namespace kxqt {
+namespace {
+
+// Told apart on a white background, also in grey print.
+const QColor trace_colours[] = {
+    QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
+    QColor(0xff, 0x7f, 0x0e), QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
+    QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
+    QColor(0x17, 0xbe, 0xcf),
+};
+
+} // namespace
+
+StripChart::StripChart(QWidget* parent) : PlotView(parent) {
+    plot()->xAxis->setLabel(tr("sample"));
+    rebuild();
+}
+
+void StripChart::rebuild() {
+    plot()->clearGraphs();
+    constexpr int colour_count = static_cast<int>(std::size(trace_colours));
+    for (int trace = 0; trace < traces_; ++trace) {
+        QCPGraph* graph = plot()->addGraph();
+        graph->setPen(QPen(trace_colours[trace % colour_count], 1.2));
+        graph->setName(trace < names_.size() ? names_[trace] : tr("trace %1").arg(trace + 1));
+    }
+    plot()->legend->setVisible(!names_.isEmpty());
+    next_sample_ = 0.0;
+    show_latest();
+}
+
+void StripChart::append(const std::vector<double>& values) {
+    int count = static_cast<int>(values.size());
+    for (int i = 0; i < count; ++i)
+        plot()->graph(i % traces_)->addData(next_sample_ + i / traces_, values[i]);
+    next_sample_ += (count + traces_ - 1) / traces_;
+    for (int trace = 0; trace < traces_; ++trace)
+        plot()->graph(trace)->data()->removeBefore(next_sample_ - history_);
+    show_latest();
+}
+
+void StripChart::show_latest() {
+    plot()->xAxis->setRange(next_sample_ - history_, next_sample_);
+    bool found = false;
+    QCPRange values;
+    for (int trace = 0; trace < traces_; ++trace) {
+        bool trace_found = false;
+        QCPRange trace_values = plot()->graph(trace)->getValueRange(trace_found);
+        if (!trace_found) continue;
+        values = found ? QCPRange(std::min(values.lower, trace_values.lower),
+                                  std::max(values.upper, trace_values.upper))
+                       : trace_values;
+        found = true;
+    }
+    if (found) {
+        double margin = std::max(values.size() * 0.05, 0.5);
+        plot()->yAxis->setRange(values.lower - margin, values.upper + margin);
+    }
+    plot()->replot(QCustomPlot::rpQueuedReplot);
+}
+
+int StripChart::samples_held(int trace) const {
+    if (trace < 0 || trace >= traces_) return 0;
+    return plot()->graph(trace)->dataCount();
+}
+
+double StripChart::latest(int trace) const {
+    if (samples_held(trace) == 0) return 0.0;
+    return (plot()->graph(trace)->data()->constEnd() - 1)->value;
+}
+
+QString StripChart::csv() const {
+    QString text = QStringLiteral("sample");
+    for (int trace = 0; trace < traces_; ++trace)
+        text += ',' + plot()->graph(trace)->name();
+    text += '\n';
+    // Every trace holds the same samples: one row per sample.
+    const QCPGraphDataContainer& first = *plot()->graph(0)->data();
+    for (int row = 0; row < first.size(); ++row) {
+        text += csv_number((first.constBegin() + row)->key);
+        for (int trace = 0; trace < traces_; ++trace) {
+            const QCPGraphDataContainer& samples = *plot()->graph(trace)->data();
+            text += ',';
+            if (row < samples.size()) text += csv_number((samples.constBegin() + row)->value);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+void StripChart::set_traces(int count) {
+    traces_ = std::max(count, 1);
+    rebuild();
+}
+
+void StripChart::set_history_length(int samples) {
+    history_ = std::max(samples, 2);
+    show_latest();
+}
+
+void StripChart::set_trace_names(const QStringList& names) {
+    names_ = names;
+    rebuild();
+}
+
+QString StripChart::y_label() const { return plot()->yAxis->label(); }
+void StripChart::set_y_label(const QString& label) { plot()->yAxis->setLabel(label); }
+
+} // namespace kxqt

@@ -1,0 +1,28 @@
+// Delay and Timer.
+#include <QEventLoop>
+#include <chrono>
+#include <thread>
+
+#include "application.h"
+#include "painted_wait.h"
+#include "runtime.h"
+
+void Delay(double seconds) {
+    double deadline = Timer() + seconds;
+    if (!kxqt::application_exists()) {
+        // No window yet, so nothing to keep painted.
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        return;
+    }
+    // A stray quit of a nested loop must not cut the delay short.
+    for (int left = kxqt::milliseconds_until(deadline); left > 0;
+         left = kxqt::milliseconds_until(deadline)) {
+        QEventLoop loop;
+        kxqt::run_painted(loop, left);
+    }
+}
+
+double Timer() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
