@@ -1,0 +1,31 @@
+// The batch decoder's output: a good frame as a JSON line or a CSV row, the
+// summary line, and the accumulated spectrum as CSV. Each function appends
+// whole lines, newline included.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "frame_values.h"
+#include "spectrum.h"
+
+// Where a good frame was found in the recording.
+struct FramePlace {
+    int64_t index;   // among the good frames, from 0
+    int64_t offset;  // of the frame's first byte in the file
+    int32_t skipped; // the skipped-byte counter once the frame was found
+};
+
+void append_json_frame(std::string& out, const FramePlace& place, const FrameValues& values);
+
+// frames: the number of good frames; skipped: the counter at the end.
+void append_json_summary(std::string& out, const SpectrumStore& store, int64_t frames,
+                         int32_t skipped);
+
+void append_csv_header(std::string& out);
+// Columns that the frame's mode does not carry are left empty.
+void append_csv_frame(std::string& out, const FramePlace& place, const FrameValues& values);
+
+// One row per channel under a header, with the normalised value the graph
+// would plot.
+void append_spectrum_csv(std::string& out, const SpectrumStore& store);

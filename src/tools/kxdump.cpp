@@ -1,0 +1,148 @@
+// kxdump: decodes a recording at full speed, exactly as the replay source
+// reads it, and writes every good frame and the accumulated spectrum.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "dump_args.h"
+#include "dump_output.h"
+#include "record_reader.h"
+
+namespace {
+
+constexpr const char* TOOL = "kxdump";
+constexpr const char* HELP =
+    "Decodes a recording of 256-byte telemetry frames as the replay source reads it\n"
+    "(frame checksum, resynchronisation on 0xEB 0x90, skipped bytes), without pacing.\n"
+    "Writes one JSON line per good frame, then a summary line with the spectrum.\n"
+    "\n"
+    "  --csv               one CSV row per good frame instead, under a header\n"
+    "  --summary           only the summary line\n"
+    "  --spectrum OUT.csv  also write the spectrum as CSV to OUT.csv\n"
+    "  -h, --help          show this help and exit\n"
+    "  --version           show the version and exit\n"
+    "\n"
+    "Exit status: 0 once the recording is read to its end, 1 when a file cannot be\n"
+    "opened, read or written, 2 on a usage error.\n";
+
+// Output is collected and handed to stdio in blocks this large.
+constexpr size_t FLUSH_SIZE = 1 << 16;
+
+struct Output {
+    std::FILE* stream;
+    const char* name; // for messages
+    std::string pending;
+    bool failed = false;
+    int error = 0; // errno of the failure
+};
+
+void flush(Output* out) {
+    if (out->failed || out->pending.empty()) return;
+    if (std::fwrite(out->pending.data(), 1, out->pending.size(), out->stream) !=
+        out->pending.size()) {
+        out->failed = true;
+        out->error = errno;
+    }
+    out->pending.clear();
+}
+
+// Writes what is pending and closes the stream (standard output is flushed
+// only); false when anything could not be written.
+bool finish(Output* out, bool close) {
+    flush(out);
+    if (!out->failed && (std::fflush(out->stream) != 0 || std::ferror(out->stream))) {
+        out->failed = true;
+        out->error = errno;
+    }
+    if (close && std::fclose(out->stream) != 0 && !out->failed) {
+        out->failed = true;
+        out->error = errno;
+    }
+    if (out->failed)
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, out->name,
+                     std::strerror(out->error));
+    return !out->failed;
+}
+
+struct DumpResult {
+    int64_t frames = 0;
+    bool read_failed = false;
+    int read_error = 0;
+};
+
+// Reads every good record, accumulates it, and writes it unless only the
+// summary is wanted. Stops early when the output fails.
+DumpResult dump_frames(const DumpArgs& args, SpectrumStore* store, Output* out) {
+    DumpResult result;
+    unsigned char frame[FRAME_SIZE];
+    FrameValues values;
+    if (args.csv) append_csv_header(out->pending);
+    while (!out->failed && read_record(frame) == 0) {
+        decode_frame(frame, &values);
+        accumulate_counts(store, values, 1);
+        FramePlace place{result.frames, std::ftell(replay_stream()) - FRAME_SIZE, skipped_bytes()};
+        if (args.csv)
+            append_csv_frame(out->pending, place, values);
+        else if (!args.summary)
+            append_json_frame(out->pending, place, values);
+        if (out->pending.size() >= FLUSH_SIZE) flush(out);
+        ++result.frames;
+    }
+    if (std::ferror(replay_stream())) {
+        result.read_failed = true;
+        result.read_error = errno;
+    }
+    return result;
+}
+
+int dump(const DumpArgs& args) {
+    std::FILE* recording = std::fopen(args.recording, "rb");
+    if (recording == nullptr) {
+        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.recording,
+                     std::strerror(errno));
+        return 1;
+    }
+    std::FILE* spectrum_file = nullptr;
+    if (args.spectrum != nullptr && (spectrum_file = std::fopen(args.spectrum, "w")) == nullptr) {
+        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.spectrum, std::strerror(errno));
+        std::fclose(recording);
+        return 1;
+    }
+    set_replay_stream(recording);
+    SpectrumStore store{}; // fresh: all zero, then the bin table
+    init(&store);
+    Output out{stdout, "standard output", {}, false, 0};
+    DumpResult result = dump_frames(args, &store, &out);
+    std::fclose(recording);
+    if (result.read_failed) {
+        std::fprintf(stderr, "%s: cannot read %s: %s\n", TOOL, args.recording,
+                     std::strerror(result.read_error));
+        if (spectrum_file != nullptr) std::fclose(spectrum_file);
+        return 1;
+    }
+    if (!args.csv) append_json_summary(out.pending, store, result.frames, skipped_bytes());
+    bool written = finish(&out, false);
+    if (spectrum_file != nullptr) {
+        Output spectrum{spectrum_file, args.spectrum, {}, false, 0};
+        append_spectrum_csv(spectrum.pending, store);
+        written = finish(&spectrum, true) && written;
+    }
+    return written ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    DumpArgs args;
+    std::string error;
+    switch (parse_dump_args(argc, argv, &args, &error)) {
+    case Command::help: std::printf("%s\n\n%s", DUMP_USAGE, HELP); return 0;
+    case Command::version: print_version(TOOL); return 0;
+    case Command::usage_error:
+        print_usage_error(stderr, TOOL, error, DUMP_USAGE);
+        return EXIT_USAGE;
+    case Command::run: break;
+    }
+    return dump(args);
+}

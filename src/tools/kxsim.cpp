@@ -1,0 +1,166 @@
+// kxsim: the instrument on a desk. Writes a recording at full speed, or
+// streams frames over a pseudo-terminal paced like the real serial line.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "instrument.h"
+#include "pty_link.h"
+#include "sim_args.h"
+
+namespace {
+
+constexpr const char* TOOL = "kxsim";
+constexpr const char* HELP =
+    "Simulates the instrument: realistic 256-byte telemetry frames, with faults on request.\n"
+    "\n"
+    "  --out FILE   write a recording to FILE at full speed (1000 frames unless --count)\n"
+    "  --link NAME  stream on a pseudo-terminal linked as NAME in the working directory,\n"
+    "               paced like the 19200 baud line (the default, as COM1, until stopped)\n"
+    "  --count N    frames to send\n"
+    "  --rate FPS   frames a second on the link, at most the line's 7.5\n"
+    "  --seed S     the same seed and options give the same bytes (default 1)\n"
+    "  --bad P      probability that a record's checksum is broken\n"
+    "  --junk P     probability of junk bytes before a record\n"
+    "  --drop P     probability that a record loses its tail\n"
+    "  -h, --help   show this help and exit\n"
+    "  --version    show the version and exit\n"
+    "\n"
+    "At the end it reports on standard error how many records were sent good, corrupted\n"
+    "or dropped, and how much junk.\n";
+
+// 256 bytes of 10 bits (8N1) at 19200 baud.
+constexpr double BAUD = 19200.0;
+constexpr double BITS_PER_BYTE = 10.0;
+constexpr double LINE_FRAME_PERIOD_S = FRAME_SIZE * BITS_PER_BYTE / BAUD;
+constexpr uint64_t FAULT_SEED_MIX = 0xA5A5A5A5A5A5A5A5ull;
+constexpr long NS_PER_S = 1000000000L;
+
+volatile std::sig_atomic_t stop_requested = 0;
+
+void request_stop(int) { stop_requested = 1; }
+
+// No SA_RESTART: a signal ends the wait for the next frame at once.
+void catch_stop_signals() {
+    struct sigaction action {};
+    action.sa_handler = request_stop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+void report(const FaultTally& tally, int64_t undelivered) {
+    std::fprintf(stderr,
+                 "%s: %lld records: %lld good, %lld corrupted, %lld dropped; %lld junk runs, "
+                 "%lld junk bytes",
+                 TOOL, static_cast<long long>(tally.records), static_cast<long long>(tally.good),
+                 static_cast<long long>(tally.corrupted), static_cast<long long>(tally.dropped),
+                 static_cast<long long>(tally.junk_runs), static_cast<long long>(tally.junk_bytes));
+    if (undelivered > 0)
+        std::fprintf(stderr, "; %lld not delivered (no reader)",
+                     static_cast<long long>(undelivered));
+    std::fputc('\n', stderr);
+}
+
+int write_recording(const SimArgs& args) {
+    std::FILE* out = std::fopen(args.out, "wb");
+    if (out == nullptr) {
+        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.out, std::strerror(errno));
+        return 1;
+    }
+    Instrument instrument(args.seed, LINE_FRAME_PERIOD_S);
+    FaultInjector faults(args.seed ^ FAULT_SEED_MIX, args.faults);
+    FaultTally tally;
+    unsigned char frame[FRAME_SIZE];
+    std::vector<unsigned char> bytes;
+    int64_t count = args.count < 0 ? DEFAULT_FILE_COUNT : args.count;
+    bool written = true;
+    for (int64_t i = 0; i < count && written; ++i) {
+        instrument.next_frame(frame);
+        bytes.clear();
+        faults.emit(frame, &bytes, &tally);
+        written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    }
+    written = std::fclose(out) == 0 && written;
+    if (!written) {
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, args.out, std::strerror(errno));
+        return 1;
+    }
+    report(tally, 0);
+    return 0;
+}
+
+void add_seconds(timespec* t, double seconds) {
+    auto ns = static_cast<long>(seconds * NS_PER_S);
+    t->tv_sec += ns / NS_PER_S;
+    t->tv_nsec += ns % NS_PER_S;
+    if (t->tv_nsec >= NS_PER_S) {
+        t->tv_nsec -= NS_PER_S;
+        ++t->tv_sec;
+    }
+}
+
+// False when a stop signal ended the wait.
+bool wait_until(const timespec& deadline) {
+    while (!stop_requested) {
+        int result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
+        if (result == 0) return !stop_requested;
+        if (result != EINTR) return false;
+    }
+    return false;
+}
+
+int stream_on_link(const SimArgs& args) {
+    catch_stop_signals();
+    PtyLink link;
+    std::string error;
+    if (!link.open(args.link, &error)) {
+        std::fprintf(stderr, "%s: %s\n", TOOL, error.c_str());
+        return 1;
+    }
+    double period = args.rate > 0.0 && 1.0 / args.rate > LINE_FRAME_PERIOD_S ? 1.0 / args.rate
+                                                                             : LINE_FRAME_PERIOD_S;
+    std::fprintf(stderr, "%s: streaming on %s -> %s at %.3g frames a second; stop with Ctrl-C\n",
+                 TOOL, args.link, link.device().c_str(), 1.0 / period);
+    Instrument instrument(args.seed, period);
+    FaultInjector faults(args.seed ^ FAULT_SEED_MIX, args.faults);
+    FaultTally tally;
+    int64_t undelivered = 0;
+    unsigned char frame[FRAME_SIZE];
+    std::vector<unsigned char> bytes;
+    timespec next;
+    clock_gettime(CLOCK_MONOTONIC, &next);
+    // Each record holds the line for its own transmission time, the last one
+    // included, so that it reaches the reader before the link goes away.
+    for (int64_t i = 0; args.count < 0 || i < args.count; ++i) {
+        instrument.next_frame(frame);
+        bytes.clear();
+        faults.emit(frame, &bytes, &tally);
+        auto wait_ms = static_cast<int>(period * 1000.0);
+        if (link.send(bytes.data(), bytes.size(), wait_ms) != Delivery::sent) ++undelivered;
+        double line_time = static_cast<double>(bytes.size()) * BITS_PER_BYTE / BAUD;
+        add_seconds(&next, line_time > period ? line_time : period);
+        if (!wait_until(next)) break;
+    }
+    link.close();
+    report(tally, undelivered);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SimArgs args;
+    std::string error;
+    switch (parse_sim_args(argc, argv, &args, &error)) {
+    case Command::help: std::printf("%s\n\n%s", SIM_USAGE, HELP); return 0;
+    case Command::version: print_version(TOOL); return 0;
+    case Command::usage_error: print_usage_error(stderr, TOOL, error, SIM_USAGE); return EXIT_USAGE;
+    case Command::run: break;
+    }
+    return args.out != nullptr ? write_recording(args) : stream_on_link(args);
+}
