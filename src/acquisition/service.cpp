@@ -86,39 +86,40 @@ void switch_y_log(int panel, int control) {
     SetCtrlAttribute(panel, PANEL_SPECTRUM, ATTR_YMAP_MODE, on != 0);
 }
 
-// Answers a commit on an operator input. Returns false for a control that is
-// not one (which ends the pass).
-bool answer_event(int panel, int control, SpectrumStore* store) {
+// Answers a commit on an operator input. Inputs are read and applied on the
+// panel the commit came from; the spectrum reset belongs to the pass's panel.
+// Returns false for a control that is not one (which ends the pass).
+bool answer_event(int panel, int event_panel, int control, SpectrumStore* store) {
     int on = 0;
     switch (control) {
     case PANEL_XMIN:
-        GetCtrlVal(panel, control, &settings.x_min);
-        apply_x_range(panel);
+        GetCtrlVal(event_panel, control, &settings.x_min);
+        apply_x_range(event_panel);
         break;
     case PANEL_XMAX:
-        GetCtrlVal(panel, control, &settings.x_max);
-        apply_x_range(panel);
+        GetCtrlVal(event_panel, control, &settings.x_max);
+        apply_x_range(event_panel);
         break;
     case PANEL_YMIN:
-        GetCtrlVal(panel, control, &settings.y_min);
-        apply_y_range(panel);
+        GetCtrlVal(event_panel, control, &settings.y_min);
+        apply_y_range(event_panel);
         break;
     case PANEL_YMAX:
-        GetCtrlVal(panel, control, &settings.y_max);
-        apply_y_range(panel);
+        GetCtrlVal(event_panel, control, &settings.y_max);
+        apply_y_range(event_panel);
         break;
-    case PANEL_NFRAMES: GetCtrlVal(panel, control, &settings.budget); break;
+    case PANEL_NFRAMES: GetCtrlVal(event_panel, control, &settings.budget); break;
     case PANEL_RESET: reset_spectrum(panel, store); break;
     case PANEL_ACCUMULATE:
-        GetCtrlVal(panel, control, &settings.accumulate);
+        GetCtrlVal(event_panel, control, &settings.accumulate);
         if (settings.accumulate == 0)
-            SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED);
+            SetCtrlAttribute(event_panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED);
         break;
     case PANEL_XLOG:
-        GetCtrlVal(panel, control, &on);
-        SetCtrlAttribute(panel, PANEL_SPECTRUM, ATTR_XMAP_MODE, on != 0);
+        GetCtrlVal(event_panel, control, &on);
+        SetCtrlAttribute(event_panel, PANEL_SPECTRUM, ATTR_XMAP_MODE, on != 0);
         break;
-    case PANEL_YLOG: switch_y_log(panel, control); break;
+    case PANEL_YLOG: switch_y_log(event_panel, control); break;
     default: return false;
     }
     return true;
@@ -169,7 +170,7 @@ int service(int panel, int source, SpectrumStore* store) {
             frame_turn(panel, source, store);
         } else if (control == PANEL_QUIT) {
             return 1;
-        } else if (!answer_event(event_panel, control, store)) {
+        } else if (!answer_event(panel, event_panel, control, store)) {
             return 0;
         }
     }
