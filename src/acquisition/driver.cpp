@@ -15,8 +15,10 @@ namespace {
 constexpr int PORT = 1;
 constexpr const char* RAW_LOG = "varno.dat";
 constexpr const char* PANEL_FILE = "kx.uir";
-constexpr const char* USAGE =
-    "usage: kxview [RECORDING]\n"
+// A wrong command line gets the first line alone, on standard error; --help
+// gets all of it.
+constexpr const char* USAGE_LINE = "usage: kxview [RECORDING]\n";
+constexpr const char* USAGE_DETAILS =
     "  without RECORDING: live from COM1, logging every frame to varno.dat\n"
     "  with RECORDING: replay of a recorded file of 256-byte frames\n";
 
@@ -70,11 +72,12 @@ void close_sources(const Sources& s) {
 // named like one can be given as ./--help.
 int answer_options(int argc, char** argv) {
     if (argc > 2) {
-        std::fputs(USAGE, stderr);
+        std::fputs(USAGE_LINE, stderr);
         return 2;
     }
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-        std::fputs(USAGE, stdout);
+        std::fputs(USAGE_LINE, stdout);
+        std::fputs(USAGE_DETAILS, stdout);
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
