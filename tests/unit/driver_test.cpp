@@ -1,0 +1,232 @@
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "controls.h"
+#include "fake_runtime.h"
+#include "frame_test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Texts = std::vector<std::string>;
+
+const std::string OPEN_PORT = R"(OpenComConfig(1, "COM1", 19200, 0, 8, 1, 0, 0))";
+const std::string LOAD_PANEL = R"(LoadPanel(0, "kx.uir", 1))";
+const std::string USAGE_LINE = "usage: kxview [RECORDING]\n";
+
+// What one run of kxview_main printed and returned.
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+// Each test runs in a fresh, empty working directory, where varno.dat lands.
+class Driver : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fake::reset();
+        home = fs::current_path();
+        std::string pattern = (fs::temp_directory_path() / "kx-driver-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        fs::current_path(dir);
+    }
+    void TearDown() override {
+        fs::current_path(home);
+        fs::remove_all(dir);
+    }
+    Outcome run(std::vector<std::string> args) {
+        args.insert(args.begin(), "kxview");
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        int status = kxview_main(static_cast<int>(args.size()), argv.data());
+        std::string out = testing::internal::GetCapturedStdout();
+        return {status, out, testing::internal::GetCapturedStderr()};
+    }
+    static bool has_raw_log() { return fs::exists("varno.dat"); }
+    static std::uintmax_t raw_log_size() { return fs::file_size("varno.dat"); }
+    static void write_file(const std::string& name, const Bytes& bytes) {
+        std::ofstream out(name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    fs::path home, dir;
+};
+
+// Start-up failures --------------------------------------------------------------
+
+TEST_F(Driver, PortFailurePrintsResultAndErrnoExitsOneAndLeavesAnEmptyLog) {
+    write_file("varno.dat", Bytes(512, 0x33)); // an earlier log is emptied all the same
+    fake::set_open_result(-2, ENOENT);
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "-2 COM1 port error " + std::to_string(ENOENT) + "\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(fake::texts(), Texts{OPEN_PORT});
+    ASSERT_TRUE(has_raw_log());
+    EXPECT_EQ(raw_log_size(), 0u);
+}
+
+TEST_F(Driver, MissingRecordingPrintsItsNameExitsOneAndTouchesNoPortOrLog) {
+    Outcome r = run({"missing.dat"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Cannot open input file missing.dat\n");
+    EXPECT_TRUE(fake::calls().empty());
+    EXPECT_FALSE(has_raw_log());
+}
+
+TEST_F(Driver, MoreThanOneArgumentPrintsAOneLineUsageOnStderrAndExitsTwo) {
+    write_file("a", Bytes(256, 0x00));
+    Outcome r = run({"a", "b"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, USAGE_LINE);
+    EXPECT_TRUE(fake::calls().empty());
+    EXPECT_FALSE(has_raw_log());
+}
+
+TEST_F(Driver, HelpAndVersionAnswerOnStdoutWithStatusZeroTouchingNothing) {
+    for (const char* option : {"-h", "--help"}) {
+        Outcome r = run({option});
+        EXPECT_EQ(r.status, 0) << option;
+        EXPECT_EQ(r.out.rfind(USAGE_LINE, 0), 0u) << option;
+        EXPECT_EQ(r.err, "") << option;
+    }
+    Outcome r = run({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "kxview " KX_VERSION "\n");
+    EXPECT_TRUE(fake::calls().empty());
+    EXPECT_FALSE(has_raw_log());
+}
+
+TEST_F(Driver, RecordingNamedLikeAnOptionIsReachedThroughItsPath) {
+    write_file("--help", {});
+    Outcome r = run({"./--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(fake::texts().front(), LOAD_PANEL);
+}
+
+TEST_F(Driver, PanelLoadFailureGivesTheReasonAndClosesThePort) {
+    fake::set_load_result(-1, "no such file");
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Cannot load panel kx.uir: no such file\n");
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, LOAD_PANEL, "CloseCom(1)"}));
+    ASSERT_TRUE(has_raw_log());
+    EXPECT_EQ(raw_log_size(), 0u);
+}
+
+TEST_F(Driver, PanelLoadFailureInReplayTouchesNoPort) {
+    write_file("rec.dat", Bytes(256, 0x00));
+    fake::set_load_result(-4, "not a panel file");
+    Outcome r = run({"rec.dat"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Cannot load panel kx.uir: not a panel file\n");
+    EXPECT_EQ(fake::texts(), Texts{LOAD_PANEL});
+    EXPECT_FALSE(has_raw_log());
+}
+
+TEST_F(Driver, RawLogThatCannotBeCreatedClosesThePortAndExitsOne) {
+    fs::create_directory("varno.dat");
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Cannot create raw log varno.dat\n");
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, "CloseCom(1)"}));
+}
+
+TEST_F(Driver, PortFailureWithNoRawLogReportsThePortAlone) {
+    fs::create_directory("varno.dat");
+    fake::set_open_result(-1, EACCES);
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "-1 COM1 port error " + std::to_string(EACCES) + "\n");
+    EXPECT_EQ(fake::texts(), Texts{OPEN_PORT});
+}
+
+// Runs ----------------------------------------------------------------------------
+
+TEST_F(Driver, LiveQuitDiscardsThePanelThenClosesThePort) {
+    fake::set_load_result(4);
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, LOAD_PANEL, "DisplayPanel(4)",
+                                    R"(SetCtrlVal(4, 29, "setting up serial port"))",
+                                    "SetComTime(1, 0.1)", "ComRdByte(1)", "SetComTime(1, 1.05)",
+                                    R"(SetCtrlVal(4, 29, "serial port ready"))", "GetUserEvent(0)",
+                                    "DiscardPanel(4)", "CloseCom(1)"}));
+}
+
+TEST_F(Driver, LiveFramesLandInTheRawLogInOrder) {
+    Frame a = frame_with(0, {0xEB, 0x90, 0x01});
+    Frame b = frame_with(0, {0xEB, 0x90, 0x02});
+    fake::push_events({0, 0, 0});
+    fake::push_read(Bytes(a.begin(), a.end()));
+    fake::push_read(Bytes(100, 0xFF));
+    fake::push_read(Bytes(b.begin(), b.end()));
+    EXPECT_EQ(run({}).status, 0);
+    Bytes expected;
+    append(&expected, a);
+    append(&expected, b);
+    std::ifstream in("varno.dat", std::ios::binary);
+    Bytes logged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(logged, expected);
+}
+
+TEST_F(Driver, UnlistedEventStartsANewPassWithNothingTornDown) {
+    fake::push_events({PANEL_RESTART});
+    EXPECT_EQ(run({}).status, 0);
+    Texts texts = fake::texts();
+    EXPECT_EQ(
+        std::count(texts.begin(), texts.end(), R"(SetCtrlVal(1, 29, "setting up serial port"))"),
+        2);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "CloseCom(1)"), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "DiscardPanel(1)"), 1);
+    EXPECT_EQ(texts.back(), "CloseCom(1)");
+}
+
+TEST_F(Driver, ReplayShowsTheRecordingThenEofAndQuitsWithoutPortOrLog) {
+    Bytes recording;
+    append(&recording, Bytes(256, 0x01)); // a bad record with no sync pattern after it
+    write_file("rec.dat", recording);
+    fake::push_events({0, 0});
+    Outcome r = run({"rec.dat"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(fake::texts(), (Texts{LOAD_PANEL, "DisplayPanel(1)", "GetUserEvent(0)", "Delay(0.2)",
+                                    R"(SetCtrlVal(1, 29, "EOF on input file"))", "GetUserEvent(0)",
+                                    "Delay(0.2)", R"(SetCtrlVal(1, 29, "EOF on input file"))",
+                                    "GetUserEvent(0)", "DiscardPanel(1)"}));
+    EXPECT_FALSE(has_raw_log());
+}
+
+TEST_F(Driver, ReplayDecodesGoodRecords) {
+    Bytes recording;
+    append(&recording, sealed(frame_with(0, {0xEB, 0x90, 0x00, 0x00, 0x00, 0x01})));
+    write_file("rec.dat", recording);
+    fake::push_events({0});
+    EXPECT_EQ(run({"rec.dat"}).status, 0);
+    Texts texts = fake::texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), R"(SetCtrlVal(1, 29, " "))"), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "SetCtrlVal(1, 12, 9999)"), 1);
+}
+
+} // namespace
