@@ -30,6 +30,8 @@ void StripChart::rebuild() {
         graph->setName(trace < names_.size() ? names_[trace] : tr("trace %1").arg(trace + 1));
     }
     plot()->legend->setVisible(!names_.isEmpty());
+    plot()->legend->setBrush(QColor(255, 255, 255, 200));
+    plot()->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
     next_sample_ = 0.0;
     show_latest();
 }
@@ -45,7 +47,9 @@ void StripChart::append(const std::vector<double>& values) {
 }
 
 void StripChart::show_latest() {
-    plot()->xAxis->setRange(next_sample_ - history_, next_sample_);
+    // The paper fills from the left until the history is full, then scrolls.
+    double first = std::max(next_sample_ - history_, 0.0);
+    plot()->xAxis->setRange(first, first + history_);
     bool found = false;
     QCPRange values;
     for (int trace = 0; trace < traces_; ++trace) {
