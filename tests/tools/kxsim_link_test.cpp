@@ -1,0 +1,165 @@
+// kxsim on a pseudo-terminal, read with plain POSIX reads: whole frames, in
+// order, at the line's pace; the link goes away on exit and on a signal.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "frame_format.h"
+#include "program_run.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Frame = std::array<unsigned char, FRAME_SIZE>;
+
+bool exists(const std::string& path) {
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0;
+}
+
+// Waits (bounded) until kxsim has made its link.
+bool wait_for_link(const std::string& path) {
+    for (int i = 0; i < 300 && !exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return exists(path);
+}
+
+RunningProgram start_kxsim(const Scratch& scratch, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{KXSIM, "--link", "TTY"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return start_program(argv, scratch.path);
+}
+
+// Reads one whole frame, or returns false once the line ends or stays quiet
+// for a second.
+bool read_frame(int fd, Frame* frame) {
+    size_t got = 0;
+    while (got < frame->size()) {
+        pollfd line{fd, POLLIN, 0};
+        if (poll(&line, 1, 1000) <= 0 || (line.revents & POLLIN) == 0) return false;
+        ssize_t n = read(fd, frame->data() + got, frame->size() - got);
+        if (n <= 0) return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int open_line(const std::string& path) { return open(path.c_str(), O_RDONLY | O_NOCTTY); }
+
+// Frames follow each other: sequence numbers (byte 4) and modes step by one.
+void expect_in_order(const std::vector<Frame>& frames) {
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_TRUE(checksum_ok(frames[i].data())) << i;
+        EXPECT_EQ(frames[i][0], 0xEB);
+        EXPECT_EQ(frames[i][1], 0x90);
+        if (i == 0) continue;
+        EXPECT_EQ(static_cast<unsigned char>(frames[i][4] - frames[i - 1][4]), 1) << i;
+        EXPECT_EQ(frame_mode(frames[i].data()), (frame_mode(frames[i - 1].data()) + 1) % 4);
+    }
+}
+
+} // namespace
+
+TEST(KxsimLink, DeliversWholeFramesInOrderAtTheLinePace) {
+    Scratch scratch;
+    RunningProgram sim = start_kxsim(scratch, {"--count", "8"});
+    ASSERT_TRUE(wait_for_link(scratch / "TTY"));
+    int fd = open_line(scratch / "TTY");
+    ASSERT_GE(fd, 0);
+    std::vector<Frame> frames;
+    std::vector<Clock::time_point> arrivals;
+    for (Frame frame; read_frame(fd, &frame);) {
+        frames.push_back(frame);
+        arrivals.push_back(Clock::now());
+    }
+    close(fd);
+    ProgramResult result = finish_program(sim);
+    EXPECT_EQ(result.status, 0);
+    // Frames sent before the line was opened went nowhere, as on a real line.
+    ASSERT_GE(frames.size(), 5u);
+    EXPECT_LE(frames.size(), 8u);
+    expect_in_order(frames);
+    auto span = std::chrono::duration<double>(arrivals.back() - arrivals.front()).count();
+    EXPECT_GT(span, 0.125 * static_cast<double>(frames.size() - 1));
+    EXPECT_FALSE(exists(scratch / "TTY"));
+    EXPECT_TRUE(result.err.starts_with("kxsim: streaming on TTY -> /dev/pts/")) << result.err;
+    EXPECT_NE(result.err.find("kxsim: 8 records: 8 good,"), std::string::npos) << result.err;
+}
+
+TEST(KxsimLink, SlowerRateSpacesTheFrames) {
+    Scratch scratch;
+    RunningProgram sim = start_kxsim(scratch, {"--count", "4", "--rate", "4"});
+    ASSERT_TRUE(wait_for_link(scratch / "TTY"));
+    int fd = open_line(scratch / "TTY");
+    ASSERT_GE(fd, 0);
+    Frame first, second;
+    ASSERT_TRUE(read_frame(fd, &first));
+    auto start = Clock::now();
+    ASSERT_TRUE(read_frame(fd, &second));
+    auto gap = std::chrono::duration<double>(Clock::now() - start).count();
+    close(fd);
+    finish_program(sim);
+    EXPECT_GT(gap, 0.2);
+    EXPECT_LT(gap, 0.4);
+}
+
+TEST(KxsimLink, ReaderThatLeavesAndComesBackGetsWholeFramesAgain) {
+    Scratch scratch;
+    RunningProgram sim = start_kxsim(scratch, {"--count", "40"});
+    ASSERT_TRUE(wait_for_link(scratch / "TTY"));
+    for (int visit = 0; visit < 2; ++visit) {
+        int fd = open_line(scratch / "TTY");
+        ASSERT_GE(fd, 0);
+        std::vector<Frame> frames(2);
+        ASSERT_TRUE(read_frame(fd, &frames[0])) << visit;
+        ASSERT_TRUE(read_frame(fd, &frames[1])) << visit;
+        close(fd);
+        expect_in_order(frames);
+        // Gone for a while: kxsim sends into the void and keeps going.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    kill(sim.pid, SIGTERM);
+    ProgramResult result = finish_program(sim);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.err.find("not delivered (no reader)"), std::string::npos) << result.err;
+}
+
+TEST(KxsimLink, SignalsRemoveTheLink) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        Scratch scratch;
+        RunningProgram sim = start_kxsim(scratch, {});
+        ASSERT_TRUE(wait_for_link(scratch / "TTY"));
+        kill(sim.pid, signal);
+        ProgramResult result = finish_program(sim);
+        EXPECT_EQ(result.status, 0) << signal;
+        EXPECT_FALSE(exists(scratch / "TTY")) << signal;
+        EXPECT_NE(result.err.find(" records: "), std::string::npos) << result.err;
+    }
+}
+
+TEST(KxsimLink, ExistingFileIsNeverReplaced) {
+    Scratch scratch;
+    write_file(scratch / "TTY", "precious");
+    ProgramResult result = finish_program(start_kxsim(scratch, {"--count", "1"}));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "kxsim: TTY exists and is not a link to a pseudo-terminal; remove it "
+                          "or choose another name with --link\n");
+    EXPECT_EQ(read_file(scratch / "TTY"), "precious");
+}
+
+TEST(KxsimLink, StaleLinkFromAnEarlierRunIsReplaced) {
+    Scratch scratch;
+    ASSERT_EQ(symlink("/dev/pts/nonexistent", (scratch / "TTY").c_str()), 0);
+    RunningProgram sim = start_kxsim(scratch, {"--count", "2"});
+    ProgramResult result = finish_program(sim);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(exists(scratch / "TTY"));
+}
