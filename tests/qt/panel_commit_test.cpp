@@ -1,0 +1,152 @@
+// Operator gestures queue exactly one commit each; the program's own writes
+// queue none.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <csignal>
+
+#include "inputs.h"
+#include "panel_fixture.h"
+
+using Commits = std::vector<int>;
+
+namespace {
+
+// Puts the keyboard focus on `input` as the operator's click would.
+void focus(QWidget* input) {
+    input->activateWindow();
+    input->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(input->hasFocus());
+}
+
+void type_over(QAbstractSpinBox* input, const char* text) {
+    focus(input);
+    input->selectAll();
+    QTest::keyClicks(input, QLatin1String(text));
+}
+
+} // namespace
+
+TEST_F(PanelTest, ButtonClicksQueueOneCommitEach) {
+    for (int id : {PANEL_QUIT, PANEL_RESET, PANEL_RESTART}) {
+        QTest::mouseClick(widget<QPushButton>(id), Qt::LeftButton);
+        EXPECT_EQ(commits(), Commits{id});
+    }
+}
+
+TEST_F(PanelTest, TypedValueAndEnterQueuesOneCommitWithThatValue) {
+    type_over(widget<kxqt::IntInput>(PANEL_XMIN), "123");
+    EXPECT_EQ(commits(), Commits{}); // typing alone commits nothing
+    QTest::keyClick(widget<kxqt::IntInput>(PANEL_XMIN), Qt::Key_Return);
+    EXPECT_EQ(commits(), Commits{PANEL_XMIN});
+    int value = 0;
+    GetCtrlVal(panel, PANEL_XMIN, &value);
+    EXPECT_EQ(value, 123);
+}
+
+TEST_F(PanelTest, TypedFloatAndEnterReadsBackAsThatFloat) {
+    type_over(widget<kxqt::FloatInput>(PANEL_YMIN), "0.00005");
+    QTest::keyClick(widget<kxqt::FloatInput>(PANEL_YMIN), Qt::Key_Enter);
+    EXPECT_EQ(commits(), Commits{PANEL_YMIN});
+    float value = 0.0f;
+    GetCtrlVal(panel, PANEL_YMIN, &value);
+    EXPECT_EQ(value, 0.00005f);
+    EXPECT_EQ(widget<kxqt::FloatInput>(PANEL_YMIN)->text(), QStringLiteral("5e-05"));
+}
+
+TEST_F(PanelTest, NegativeFrameBudgetIsAccepted) {
+    type_over(widget<kxqt::IntInput>(PANEL_NFRAMES), "-7");
+    QTest::keyClick(widget<kxqt::IntInput>(PANEL_NFRAMES), Qt::Key_Return);
+    EXPECT_EQ(commits(), Commits{PANEL_NFRAMES});
+    int value = 0;
+    GetCtrlVal(panel, PANEL_NFRAMES, &value);
+    EXPECT_EQ(value, -7);
+}
+
+TEST_F(PanelTest, LeavingAFieldCommitsOnlyAnEditedValue) {
+    auto* xmax = widget<kxqt::IntInput>(PANEL_XMAX);
+    focus(xmax);
+    focus(widget<kxqt::IntInput>(PANEL_XMIN));
+    EXPECT_EQ(commits(), Commits{});
+    type_over(xmax, "2000");
+    focus(widget<kxqt::IntInput>(PANEL_XMIN));
+    EXPECT_EQ(commits(), Commits{PANEL_XMAX});
+}
+
+TEST_F(PanelTest, ArrowStepQueuesOneCommit) {
+    auto* xmax = widget<kxqt::IntInput>(PANEL_XMAX);
+    focus(xmax);
+    QTest::keyClick(xmax, Qt::Key_Up);
+    EXPECT_EQ(commits(), Commits{PANEL_XMAX});
+    int value = 0;
+    GetCtrlVal(panel, PANEL_XMAX, &value);
+    EXPECT_EQ(value, 4095 + xmax->singleStep());
+    // The step left nothing unseen: leaving the field is no second commit.
+    focus(widget<kxqt::IntInput>(PANEL_XMIN));
+    EXPECT_EQ(commits(), Commits{});
+}
+
+TEST_F(PanelTest, SwitchToggleQueuesOneCommitAndReadsAsOneOrZero) {
+    auto* ylog = widget<QCheckBox>(PANEL_YLOG);
+    int value = -1;
+    QTest::mouseClick(ylog, Qt::LeftButton);
+    EXPECT_EQ(commits(), Commits{PANEL_YLOG});
+    GetCtrlVal(panel, PANEL_YLOG, &value);
+    EXPECT_EQ(value, 1);
+    QTest::mouseClick(ylog, Qt::LeftButton);
+    EXPECT_EQ(commits(), Commits{PANEL_YLOG});
+    GetCtrlVal(panel, PANEL_YLOG, &value);
+    EXPECT_EQ(value, 0);
+}
+
+TEST_F(PanelTest, AccumulateChoiceOffersAddOffSubtract) {
+    auto* choice = widget<QComboBox>(PANEL_ACCUMULATE);
+    focus(choice);
+    int value = 0;
+    for (int expected : {0, -1}) {
+        QTest::keyClick(choice, Qt::Key_Down);
+        EXPECT_EQ(commits(), Commits{PANEL_ACCUMULATE});
+        GetCtrlVal(panel, PANEL_ACCUMULATE, &value);
+        EXPECT_EQ(value, expected);
+    }
+}
+
+TEST_F(PanelTest, WindowCloseQueuesQuitAndKeepsTheWindow) {
+    QWidget* window = kxqt::test::panel_window(panel);
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(commits(), Commits{PANEL_QUIT});
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(PanelTest, InterruptAndTerminateSignalsQueueQuit) {
+    for (int signal_number : {SIGINT, SIGTERM}) {
+        std::raise(signal_number);
+        EXPECT_EQ(commits(), Commits{PANEL_QUIT}) << signal_number;
+    }
+}
+
+TEST_F(PanelTest, ProgramWritesQueueNoCommit) {
+    for (int id : {PANEL_XMIN, PANEL_XMAX, PANEL_NFRAMES, PANEL_ACCUMULATE, PANEL_XLOG, PANEL_YLOG})
+        EXPECT_EQ(SetCtrlVal(panel, id, 1), 0) << id;
+    EXPECT_EQ(SetCtrlVal(panel, PANEL_YMIN, 0.5), 0);
+    EXPECT_EQ(SetCtrlVal(panel, PANEL_YMAX, 20.0), 0);
+    EXPECT_EQ(SetCtrlVal(panel, PANEL_ACCUMULATE, 0), 0);
+    EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED), 0);
+    // Moving through the written fields is no edit either.
+    focus(widget<kxqt::IntInput>(PANEL_XMIN));
+    focus(widget<kxqt::FloatInput>(PANEL_YMIN));
+    focus(widget<kxqt::IntInput>(PANEL_XMAX));
+    EXPECT_EQ(kxqt::test::queued_commits(), 0);
+    EXPECT_EQ(commits(), Commits{});
+}
+
+TEST_F(PanelTest, DiscardForgetsThePanelsCommits) {
+    QTest::mouseClick(widget<QPushButton>(PANEL_RESET), Qt::LeftButton);
+    EXPECT_EQ(DiscardPanel(panel), 0);
+    EXPECT_EQ(kxqt::test::queued_commits(), 0);
+    EXPECT_EQ(DiscardPanel(panel), -1);
+    panel = 0;
+}

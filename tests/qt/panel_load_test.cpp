@@ -1,0 +1,152 @@
+// Loading the panel file: every control identifier has a widget of its kind,
+// and a missing or broken file fails with a message the caller can print.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <string>
+
+#include "graph.h"
+#include "inputs.h"
+#include "panel_fixture.h"
+#include "strip_chart.h"
+
+namespace {
+
+QByteArray panel_source() {
+    QFile file(QStringLiteral(KX_TEST_PANEL_FILE));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return file.readAll();
+}
+
+// Writes `text` as `name` into `directory` and returns its path.
+std::string write_file(const QTemporaryDir& directory, const char* name, const QByteArray& text) {
+    QString path = directory.filePath(QLatin1String(name));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    return path.toStdString();
+}
+
+// The working directory is changed for the life of the object.
+class WorkingDirectory {
+  public:
+    explicit WorkingDirectory(const QString& path) : previous_(QDir::currentPath()) {
+        QDir::setCurrent(path);
+    }
+    ~WorkingDirectory() { QDir::setCurrent(previous_); }
+
+  private:
+    QString previous_;
+};
+
+} // namespace
+
+TEST_F(PanelTest, EveryControlIdHasAWidgetOfItsKind) {
+    for (int id : {PANEL_WORD_244, PANEL_WORD_10, PANEL_WORD_252, PANEL_WORD_14, PANEL_WORD_12,
+                   PANEL_COUNT_MODE3, PANEL_COUNT_MODE2, PANEL_COUNT_MODE0, PANEL_TIME,
+                   PANEL_TENTH_248, PANEL_TENTH_246, PANEL_SCALED_246, PANEL_SCALED_248,
+                   PANEL_SCALED_250, PANEL_SKIPPED, PANEL_STATUS}) {
+        auto* display = widget<QLineEdit>(id);
+        ASSERT_NE(display, nullptr);
+        EXPECT_TRUE(display->isReadOnly()) << id;
+    }
+    ASSERT_NE(widget<QPlainTextEdit>(PANEL_HEXDUMP), nullptr);
+    EXPECT_TRUE(widget<QPlainTextEdit>(PANEL_HEXDUMP)->isReadOnly());
+    for (int id : {PANEL_QUIT, PANEL_RESET, PANEL_RESTART})
+        EXPECT_NE(widget<QPushButton>(id), nullptr);
+    for (int id : {PANEL_XMIN, PANEL_XMAX, PANEL_NFRAMES})
+        EXPECT_NE(widget<kxqt::IntInput>(id), nullptr);
+    for (int id : {PANEL_YMIN, PANEL_YMAX})
+        EXPECT_NE(widget<kxqt::FloatInput>(id), nullptr);
+    for (int id : {PANEL_XLOG, PANEL_YLOG})
+        EXPECT_NE(widget<QCheckBox>(id), nullptr);
+    EXPECT_NE(widget<QComboBox>(PANEL_ACCUMULATE), nullptr);
+    EXPECT_NE(widget<kxqt::Graph>(PANEL_SPECTRUM), nullptr);
+    // A call's 20 rates and 80 group values spread evenly over the traces.
+    auto* rates = widget<kxqt::StripChart>(PANEL_RATES);
+    auto* groups = widget<kxqt::StripChart>(PANEL_GROUP_CHART);
+    ASSERT_TRUE(rates && groups);
+    EXPECT_EQ(20 % rates->traces(), 0);
+    EXPECT_EQ(80 % groups->traces(), 0);
+    EXPECT_EQ(kxqt::test::control(panel, 1), nullptr);
+    EXPECT_EQ(kxqt::test::control(panel, 33), nullptr);
+}
+
+TEST_F(PanelTest, InitialValuesMatchTheSettingsOfAFreshPass) {
+    int value = 0;
+    float limit = 0.0f;
+    EXPECT_EQ(GetCtrlVal(panel, PANEL_XMIN, &value), 0);
+    EXPECT_EQ(value, 0);
+    GetCtrlVal(panel, PANEL_XMAX, &value);
+    EXPECT_EQ(value, 4095);
+    GetCtrlVal(panel, PANEL_YMIN, &limit);
+    EXPECT_EQ(limit, 0.001f);
+    GetCtrlVal(panel, PANEL_YMAX, &limit);
+    EXPECT_EQ(limit, 10.0f);
+    GetCtrlVal(panel, PANEL_ACCUMULATE, &value);
+    EXPECT_EQ(value, 1);
+    GetCtrlVal(panel, PANEL_XLOG, &value);
+    EXPECT_EQ(value, 0);
+}
+
+TEST(PanelLoad, BareNameIsFoundInTheWorkingDirectoryFirst) {
+    QTemporaryDir directory;
+    QByteArray text = panel_source();
+    text.replace("<string>kx telemetry display</string>", "<string>local copy</string>");
+    write_file(directory, "kx.uir", text);
+    WorkingDirectory here(directory.path());
+    int panel = LoadPanel(0, "kx.uir", PANEL);
+    ASSERT_GT(panel, 0) << PanelLoadError();
+    EXPECT_EQ(kxqt::test::panel_window(panel)->windowTitle(), QStringLiteral("local copy"));
+    EXPECT_EQ(DiscardPanel(panel), 0);
+    EXPECT_EQ(kxqt::test::panel_window(panel), nullptr);
+}
+
+TEST(PanelLoad, MissingFileFailsWithItsNameAndTheDirectoriesSearched) {
+    QTemporaryDir directory;
+    WorkingDirectory here(directory.path());
+    EXPECT_LT(LoadPanel(0, "absent.uir", PANEL), 0);
+    std::string error = PanelLoadError();
+    EXPECT_EQ(error.rfind("absent.uir: not found in " + directory.path().toStdString(), 0), 0u)
+        << error;
+}
+
+TEST(PanelLoad, MalformedFileFailsWithTheLoadersReason) {
+    QTemporaryDir directory;
+    std::string path = write_file(directory, "broken.uir", "<ui version=\"4.0\"><widget class=");
+    EXPECT_LT(LoadPanel(0, path.c_str(), PANEL), 0);
+    std::string error = PanelLoadError();
+    EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
+    EXPECT_GT(error.size(), path.size() + 2);
+}
+
+TEST(PanelLoad, FileWithoutAControlNamesIt) {
+    QTemporaryDir directory;
+    QByteArray text = panel_source();
+    text.replace("name=\"PANEL_QUIT\"", "name=\"quitButton\"");
+    std::string path = write_file(directory, "kx.uir", text);
+    EXPECT_LT(LoadPanel(0, path.c_str(), PANEL), 0);
+    EXPECT_EQ(std::string(PanelLoadError()), path + ": no control PANEL_QUIT");
+}
+
+TEST(PanelLoad, ControlOfTheWrongKindIsNamed) {
+    QTemporaryDir directory;
+    QByteArray text = panel_source();
+    text.replace("<widget class=\"QCheckBox\" name=\"PANEL_XLOG\">",
+                 "<widget class=\"QPushButton\" name=\"PANEL_XLOG\">");
+    std::string path = write_file(directory, "kx.uir", text);
+    EXPECT_LT(LoadPanel(0, path.c_str(), PANEL), 0);
+    EXPECT_EQ(std::string(PanelLoadError()),
+              path + ": PANEL_XLOG is a QPushButton, not a QCheckBox");
+}
+
+TEST(PanelLoad, UnknownResourceFails) {
+    EXPECT_LT(LoadPanel(0, KX_TEST_PANEL_FILE, 2), 0);
+    EXPECT_EQ(std::string(PanelLoadError()),
+              std::string(KX_TEST_PANEL_FILE) + ": no panel resource 2");
+}
