@@ -1,0 +1,161 @@
+// The built kxview as an operator starts it: start-up failures, live over a
+// pseudo-terminal linked as ./COM1, replay of a recording; quit by signal.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "frame_test_support.h"
+#include "kxview_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string text_of(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// Distinct frames holding every byte value, control characters included.
+Bytes live_frames(int count) {
+    Frame mixed = fixture_frame("mixed_frame.hex");
+    Bytes bytes;
+    for (int i = 0; i < count; ++i) {
+        Frame frame = mixed;
+        frame[2] = static_cast<unsigned char>(i);
+        append(&bytes, frame);
+    }
+    return bytes;
+}
+
+// Start-up failures -----------------------------------------------------------
+
+TEST(KxviewStart, MissingRecordingExitsOneWithItsNameAndNoRawLog) {
+    ScratchDirectory dir;
+    KxviewProcess kxview(dir, {"missing.dat"});
+    EXPECT_EQ(kxview.wait_for_exit(5s), 1);
+    EXPECT_EQ(kxview.out(), "Cannot open input file missing.dat\n");
+    EXPECT_FALSE(fs::exists(dir.path("varno.dat")));
+}
+
+TEST(KxviewStart, DanglingCom1LinkIsAPortErrorWithAnEmptyRawLog) {
+    ScratchDirectory dir;
+    fs::create_symlink(dir.path("no-such-adapter"), dir.path("COM1"));
+    KxviewProcess kxview(dir, {});
+    EXPECT_EQ(kxview.wait_for_exit(5s), 1);
+    std::string out = kxview.out();
+    std::string tail = " COM1 port error " + std::to_string(ENOENT) + "\n";
+    ASSERT_GT(out.size(), tail.size() + 1) << out;
+    EXPECT_EQ(out[0], '-') << out; // the port's negative result
+    EXPECT_EQ(out.substr(out.size() - tail.size()), tail) << out;
+    EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
+    ASSERT_TRUE(fs::exists(dir.path("varno.dat")));
+    EXPECT_EQ(fs::file_size(dir.path("varno.dat")), 0u);
+}
+
+TEST(KxviewStart, ExtraArgumentsGetTheUsageLineAndExitTwoTouchingNothing) {
+    ScratchDirectory dir;
+    write_file(dir.path("a.dat"), Bytes(256, 0x00));
+    KxviewProcess kxview(dir, {"a.dat", "b.dat"});
+    EXPECT_EQ(kxview.wait_for_exit(5s), 2);
+    EXPECT_EQ(kxview.out(), "");
+    EXPECT_EQ(kxview.err(), "usage: kxview [RECORDING]\n");
+    EXPECT_FALSE(fs::exists(dir.path("varno.dat")));
+}
+
+// Live over a pseudo-terminal ---------------------------------------------------
+
+// kxview live on a pseudo-terminal linked as COM1 in a scratch directory.
+class KxviewLive : public ::testing::Test {
+  protected:
+    std::string raw_log() { return read_file(dir.path("varno.dat")); }
+    // Each pass starts by flushing the line until it goes quiet, so frames
+    // sent too early are lost. Sends a probe frame until one lands in the
+    // raw log: from then on every frame sent is read.
+    bool wait_until_reading() {
+        Bytes probe = live_frames(1);
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            pty.write(probe);
+            if (wait_until([&] { return !raw_log().empty(); }, 400ms)) return true;
+        }
+        return false;
+    }
+    // The raw log, once it ends with `frames` after probe frames only.
+    bool wait_for_logged(const Bytes& frames) {
+        std::string tail = text_of(frames);
+        return wait_until(
+            [&] {
+                std::string log = raw_log();
+                return log.size() >= tail.size() &&
+                       log.compare(log.size() - tail.size(), tail.size(), tail) == 0;
+            },
+            3s);
+    }
+    // Everything before the frames sent is a whole number of probe frames.
+    void expect_only_probes_before(const Bytes& frames) {
+        std::string log = raw_log();
+        std::string probe = text_of(live_frames(1));
+        size_t probes = log.size() - frames.size();
+        ASSERT_EQ(probes % probe.size(), 0u);
+        EXPECT_GE(probes, probe.size());
+        for (size_t at = 0; at < probes; at += probe.size())
+            EXPECT_EQ(log.compare(at, probe.size(), probe), 0) << "at " << at;
+    }
+    ScratchDirectory dir;
+    LinkedPty pty{dir.path("COM1")};
+};
+
+TEST_F(KxviewLive, FramesArriveByteIdenticalInTheRawLogAndSigtermQuitsWithZero) {
+    KxviewProcess kxview(dir, {});
+    ASSERT_TRUE(wait_until_reading()) << kxview.out() << kxview.err();
+    Bytes frames = live_frames(12);
+    pty.write(frames);
+    ASSERT_TRUE(wait_for_logged(frames)) << raw_log().size() << " bytes logged";
+    expect_only_probes_before(frames);
+    std::string logged = raw_log();
+
+    ASSERT_TRUE(kxview.wait_until_quit_handler_armed(2s));
+    kxview.send(SIGTERM);
+    EXPECT_EQ(kxview.wait_for_exit(3s), 0);
+    EXPECT_EQ(kxview.out(), "");
+    EXPECT_EQ(raw_log(), logged);
+}
+
+// Fewer frames than fill the stream's buffer: they are in the file only
+// because each is flushed as it is read.
+TEST_F(KxviewLive, EveryFrameReadBeforeSigkillIsInTheRawLog) {
+    KxviewProcess kxview(dir, {});
+    ASSERT_TRUE(wait_until_reading()) << kxview.out() << kxview.err();
+    Bytes frames = live_frames(5);
+    pty.write(frames);
+    ASSERT_TRUE(wait_for_logged(frames)) << raw_log().size() << " bytes logged";
+    std::string logged = raw_log();
+    kxview.send(SIGKILL);
+    EXPECT_EQ(kxview.wait_for_exit(3s), -1);
+    EXPECT_EQ(raw_log(), logged);
+    expect_only_probes_before(frames);
+}
+
+// Replay --------------------------------------------------------------------------
+
+TEST(KxviewReplay, RecordingWithBadRecordsRunsToItsEndAndQuitsOnSigtermWithZero) {
+    ScratchDirectory dir;
+    Bytes recording;
+    append(&recording, sealed(frame_with(0, {0xEB, 0x90, 0x00, 0x01})));
+    append(&recording, Bytes(300, 0x5A)); // fails the checksum, no sync pattern within
+    append(&recording, sealed(frame_with(0, {0xEB, 0x90, 0x00, 0x02, 0x00, 0x01})));
+    append(&recording, Bytes(100, 0xEB)); // a short tail
+    write_file(dir.path("recording.dat"), recording);
+    KxviewProcess kxview(dir, {"recording.dat"});
+    ASSERT_TRUE(kxview.wait_until_quit_handler_armed(5s)) << kxview.out() << kxview.err();
+    // Two good records and the end of input, at five reads a second.
+    std::this_thread::sleep_for(800ms);
+    ASSERT_TRUE(kxview.running());
+    kxview.send(SIGTERM);
+    EXPECT_EQ(kxview.wait_for_exit(3s), 0);
+    EXPECT_EQ(kxview.out(), "");
+    EXPECT_FALSE(fs::exists(dir.path("varno.dat")));
+}
+
+} // namespace
