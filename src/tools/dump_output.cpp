@@ -1,7 +1,5 @@
 #include "dump_output.h"
 
-#include "number_text.h"
-
 namespace {
 
 // The housekeeping words and the scaled words by the frame offset that names
@@ -21,178 +19,173 @@ void words_of(const FrameValues& v, int words[WORD_COUNT]) {
 
 bool has_time(const FrameValues& v) { return v.mode == 1; }
 
-void append_key(std::string& out, const char* key) {
-    out += '"';
-    out += key;
-    out += "\": ";
+void key(TextBuffer& out, const char* name) {
+    out.character('"');
+    out.text(name);
+    out.text("\": ");
 }
 
-template <typename T> void append_json_array(std::string& out, const T* values, int count) {
-    out += '[';
+template <typename T> void json_array(TextBuffer& out, const T* values, int count) {
+    out.character('[');
     for (int i = 0; i < count; ++i) {
-        if (i > 0) out += ", ";
-        append_int(out, values[i]);
+        if (i > 0) out.text(", ");
+        out.number(values[i]);
     }
-    out += ']';
+    out.character(']');
 }
 
-void append_json_float_array(std::string& out, const float* values, int count) {
-    out += '[';
-    for (int i = 0; i < count; ++i) {
-        if (i > 0) out += ", ";
-        append_float(out, values[i]);
-    }
-    out += ']';
-}
-
-void append_json_counter(std::string& out, const FrameValues& v) {
+void json_counter(TextBuffer& out, const FrameValues& v) {
     if (has_time(v)) {
-        append_key(out, "time");
-        out += '"';
-        out += v.time_text;
-        out += '"';
+        key(out, "time");
+        out.character('"');
+        out.text(v.time_text);
+        out.character('"');
     } else {
-        append_key(out, "counter_value");
-        append_double(out, v.counter_value);
+        key(out, "counter_value");
+        out.number(v.counter_value);
     }
 }
 
-void append_json_words(std::string& out, const FrameValues& v) {
+void json_words(TextBuffer& out, const FrameValues& v) {
     int words[WORD_COUNT];
     words_of(v, words);
-    out += '{';
+    out.character('{');
     for (int i = 0; i < WORD_COUNT; ++i) {
-        if (i > 0) out += ", ";
-        append_key(out, WORD_NAMES[i]);
-        append_int(out, words[i]);
+        if (i > 0) out.text(", ");
+        key(out, WORD_NAMES[i]);
+        out.number(words[i]);
     }
-    out += '}';
+    out.character('}');
 }
 
-void append_json_scaled(std::string& out, const FrameValues& v) {
-    out += '{';
+void json_scaled(TextBuffer& out, const FrameValues& v) {
+    out.character('{');
     for (int i = 0; i < v.scaled_count; ++i) {
-        if (i > 0) out += ", ";
-        append_key(out, SCALED_NAMES[i]);
-        append_double(out, v.scaled[i]);
+        if (i > 0) out.text(", ");
+        key(out, SCALED_NAMES[i]);
+        out.number(v.scaled[i]);
     }
-    out += '}';
+    out.character('}');
 }
 
-template <typename T> void append_csv_values(std::string& out, const T* values, int count) {
+template <typename T> void csv_values(TextBuffer& out, const T* values, int count) {
     for (int i = 0; i < count; ++i) {
-        out += ',';
-        append_int(out, values[i]);
+        out.character(',');
+        out.number(values[i]);
     }
 }
 
-void append_csv_names(std::string& out, const char* prefix, int count) {
+void csv_names(TextBuffer& out, const char* prefix, int count) {
     for (int i = 0; i < count; ++i) {
-        out += ',';
-        out += prefix;
-        append_int(out, i);
+        out.character(',');
+        out.text(prefix);
+        out.number(i);
     }
 }
 
 } // namespace
 
-void append_json_frame(std::string& out, const FramePlace& place, const FrameValues& v) {
-    out += "{\"frame\": ";
-    append_int(out, place.index);
-    out += ", \"offset\": ";
-    append_int(out, place.offset);
-    out += ", \"skipped\": ";
-    append_int(out, place.skipped);
-    out += ", \"mode\": ";
-    append_int(out, v.mode);
-    out += ", \"counter\": ";
-    append_int(out, v.counter);
-    out += ", ";
-    append_json_counter(out, v);
-    out += ", \"words\": ";
-    append_json_words(out, v);
-    out += ", \"scaled\": ";
-    append_json_scaled(out, v);
-    out += ", \"rates\": ";
-    append_json_array(out, v.rates, RATE_COUNT);
-    out += ", \"groups\": ";
-    append_json_array(out, v.groups, GROUP_VALUE_COUNT);
-    out += ", \"counts\": ";
-    append_json_array(out, v.counts, BINS_PER_MODE);
-    out += "}\n";
+void append_json_frame(TextBuffer& out, const FramePlace& place, const FrameValues& v) {
+    out.text("{\"frame\": ");
+    out.number(place.index);
+    out.text(", \"offset\": ");
+    out.number(place.offset);
+    out.text(", \"skipped\": ");
+    out.number(place.skipped);
+    out.text(", \"mode\": ");
+    out.number(v.mode);
+    out.text(", \"counter\": ");
+    out.number(v.counter);
+    out.text(", ");
+    json_counter(out, v);
+    out.text(", \"words\": ");
+    json_words(out, v);
+    out.text(", \"scaled\": ");
+    json_scaled(out, v);
+    out.text(", \"rates\": ");
+    json_array(out, v.rates, RATE_COUNT);
+    out.text(", \"groups\": ");
+    json_array(out, v.groups, GROUP_VALUE_COUNT);
+    out.text(", \"counts\": ");
+    json_array(out, v.counts, BINS_PER_MODE);
+    out.text("}\n");
 }
 
-void append_json_summary(std::string& out, const SpectrumStore& store, int64_t frames,
+void append_json_summary(TextBuffer& out, const SpectrumStore& store, int64_t frames,
                          int32_t skipped) {
     float plot[CHANNEL_COUNT];
     normalise(&store, plot);
-    out += "{\"summary\": {\"frames\": ";
-    append_int(out, frames);
-    out += ", \"skipped\": ";
-    append_int(out, skipped);
-    out += ", \"mode_frames\": ";
-    append_json_array(out, store.mode_frames, MODE_COUNT);
-    out += ", \"bin_width\": ";
-    append_json_array(out, store.bin_width, CHANNEL_COUNT);
-    out += ", \"bin_pos\": ";
-    append_json_array(out, store.bin_pos, CHANNEL_COUNT);
-    out += ", \"spectrum\": ";
-    append_json_float_array(out, plot, CHANNEL_COUNT);
-    out += "}}\n";
+    out.text("{\"summary\": {\"frames\": ");
+    out.number(frames);
+    out.text(", \"skipped\": ");
+    out.number(skipped);
+    out.text(", \"mode_frames\": ");
+    json_array(out, store.mode_frames, MODE_COUNT);
+    out.text(", \"bin_width\": ");
+    json_array(out, store.bin_width, CHANNEL_COUNT);
+    out.text(", \"bin_pos\": ");
+    json_array(out, store.bin_pos, CHANNEL_COUNT);
+    out.text(", \"spectrum\": ");
+    json_array(out, plot, CHANNEL_COUNT);
+    out.text("}}\n");
 }
 
-void append_csv_header(std::string& out) {
-    out += "frame,offset,skipped,mode,counter,counter_value,time";
-    for (const char* name : WORD_NAMES)
-        (out += ",words_") += name;
-    for (const char* name : SCALED_NAMES)
-        (out += ",scaled_") += name;
-    append_csv_names(out, "rates_", RATE_COUNT);
-    append_csv_names(out, "groups_", GROUP_VALUE_COUNT);
-    append_csv_names(out, "counts_", BINS_PER_MODE);
-    out += '\n';
+void append_csv_header(TextBuffer& out) {
+    out.text("frame,offset,skipped,mode,counter,counter_value,time");
+    for (const char* name : WORD_NAMES) {
+        out.text(",words_");
+        out.text(name);
+    }
+    for (const char* name : SCALED_NAMES) {
+        out.text(",scaled_");
+        out.text(name);
+    }
+    csv_names(out, "rates_", RATE_COUNT);
+    csv_names(out, "groups_", GROUP_VALUE_COUNT);
+    csv_names(out, "counts_", BINS_PER_MODE);
+    out.character('\n');
 }
 
-void append_csv_frame(std::string& out, const FramePlace& place, const FrameValues& v) {
-    append_int(out, place.index);
-    out += ',';
-    append_int(out, place.offset);
-    out += ',';
-    append_int(out, place.skipped);
-    out += ',';
-    append_int(out, v.mode);
-    out += ',';
-    append_int(out, v.counter);
-    out += ',';
-    if (!has_time(v)) append_double(out, v.counter_value);
-    out += ',';
-    out += v.time_text;
+void append_csv_frame(TextBuffer& out, const FramePlace& place, const FrameValues& v) {
+    out.number(place.index);
+    out.character(',');
+    out.number(place.offset);
+    out.character(',');
+    out.number(place.skipped);
+    out.character(',');
+    out.number(v.mode);
+    out.character(',');
+    out.number(v.counter);
+    out.character(',');
+    if (!has_time(v)) out.number(v.counter_value);
+    out.character(',');
+    out.text(v.time_text);
     int words[WORD_COUNT];
     words_of(v, words);
-    append_csv_values(out, words, WORD_COUNT);
+    csv_values(out, words, WORD_COUNT);
     for (int i = 0; i < SCALED_MAX; ++i) {
-        out += ',';
-        if (i < v.scaled_count) append_double(out, v.scaled[i]);
+        out.character(',');
+        if (i < v.scaled_count) out.number(v.scaled[i]);
     }
-    append_csv_values(out, v.rates, RATE_COUNT);
-    append_csv_values(out, v.groups, GROUP_VALUE_COUNT);
-    append_csv_values(out, v.counts, BINS_PER_MODE);
-    out += '\n';
+    csv_values(out, v.rates, RATE_COUNT);
+    csv_values(out, v.groups, GROUP_VALUE_COUNT);
+    csv_values(out, v.counts, BINS_PER_MODE);
+    out.character('\n');
 }
 
-void append_spectrum_csv(std::string& out, const SpectrumStore& store) {
+void append_spectrum_csv(TextBuffer& out, const SpectrumStore& store) {
     float plot[CHANNEL_COUNT];
     normalise(&store, plot);
-    out += "channel,mode,bin,position,width,counts,normalised\n";
+    out.text("channel,mode,bin,position,width,counts,normalised\n");
     for (int n = 0; n < CHANNEL_COUNT; ++n) {
         int mode = n / BINS_PER_MODE;
         int bin = n % BINS_PER_MODE;
-        const int64_t row[] = {
-            n, mode, bin, store.bin_pos[n], store.bin_width[n], store.counts[mode][bin]};
-        append_int(out, row[0]);
-        append_csv_values(out, row + 1, 5);
-        out += ',';
-        append_float(out, plot[n]);
-        out += '\n';
+        const int row[] = {mode, bin, store.bin_pos[n], store.bin_width[n],
+                           store.counts[mode][bin]};
+        out.number(n);
+        csv_values(out, row, 5);
+        out.character(',');
+        out.number(plot[n]);
+        out.character('\n');
     }
 }

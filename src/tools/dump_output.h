@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "frame_values.h"
 #include "spectrum.h"
+#include "text_buffer.h"
 
 // Where a good frame was found in the recording.
 struct FramePlace {
@@ -16,16 +16,16 @@ struct FramePlace {
     int32_t skipped; // the skipped-byte counter once the frame was found
 };
 
-void append_json_frame(std::string& out, const FramePlace& place, const FrameValues& values);
+void append_json_frame(TextBuffer& out, const FramePlace& place, const FrameValues& values);
 
 // frames: the number of good frames; skipped: the counter at the end.
-void append_json_summary(std::string& out, const SpectrumStore& store, int64_t frames,
+void append_json_summary(TextBuffer& out, const SpectrumStore& store, int64_t frames,
                          int32_t skipped);
 
-void append_csv_header(std::string& out);
+void append_csv_header(TextBuffer& out);
 // Columns that the frame's mode does not carry are left empty.
-void append_csv_frame(std::string& out, const FramePlace& place, const FrameValues& values);
+void append_csv_frame(TextBuffer& out, const FramePlace& place, const FrameValues& values);
 
 // One row per channel under a header, with the normalised value the graph
 // would plot.
-void append_spectrum_csv(std::string& out, const SpectrumStore& store);
+void append_spectrum_csv(TextBuffer& out, const SpectrumStore& store);

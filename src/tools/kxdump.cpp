@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "dump_args.h"
 #include "dump_output.h"
@@ -28,19 +29,20 @@ constexpr const char* HELP =
 
 // Output is collected and handed to stdio in blocks this large.
 constexpr size_t FLUSH_SIZE = 1 << 16;
+constexpr size_t INPUT_BUFFER_SIZE = 1 << 20;
 
 struct Output {
     std::FILE* stream;
     const char* name; // for messages
-    std::string pending;
+    TextBuffer pending;
     bool failed = false;
     int error = 0; // errno of the failure
 };
 
 void flush(Output* out) {
-    if (out->failed || out->pending.empty()) return;
-    if (std::fwrite(out->pending.data(), 1, out->pending.size(), out->stream) !=
-        out->pending.size()) {
+    std::string_view text = out->pending.view();
+    if (out->failed || text.empty()) return;
+    if (std::fwrite(text.data(), 1, text.size(), out->stream) != text.size()) {
         out->failed = true;
         out->error = errno;
     }
@@ -81,12 +83,15 @@ DumpResult dump_frames(const DumpArgs& args, SpectrumStore* store, Output* out) 
     while (!out->failed && read_record(frame) == 0) {
         decode_frame(frame, &values);
         accumulate_counts(store, values, 1);
-        FramePlace place{result.frames, std::ftell(replay_stream()) - FRAME_SIZE, skipped_bytes()};
-        if (args.csv)
-            append_csv_frame(out->pending, place, values);
-        else if (!args.summary)
-            append_json_frame(out->pending, place, values);
-        if (out->pending.size() >= FLUSH_SIZE) flush(out);
+        if (!args.summary) {
+            FramePlace place{result.frames, std::ftell(replay_stream()) - FRAME_SIZE,
+                             skipped_bytes()};
+            if (args.csv)
+                append_csv_frame(out->pending, place, values);
+            else
+                append_json_frame(out->pending, place, values);
+            if (out->pending.size() >= FLUSH_SIZE) flush(out);
+        }
         ++result.frames;
     }
     if (std::ferror(replay_stream())) {
@@ -109,6 +114,9 @@ int dump(const DumpArgs& args) {
         std::fclose(recording);
         return 1;
     }
+    // Large reads; the resynchronisation's short steps back stay inside the
+    // buffer.
+    std::setvbuf(recording, nullptr, _IOFBF, INPUT_BUFFER_SIZE);
     set_replay_stream(recording);
     SpectrumStore store{}; // fresh: all zero, then the bin table
     init(&store);

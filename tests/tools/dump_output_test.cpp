@@ -55,31 +55,36 @@ TEST(DumpJson, EveryModeGivesTheGoldenLine) {
     std::vector<std::string> expected = golden_lines();
     ASSERT_EQ(expected.size(), 5u);
     for (int i = 0; i < 4; ++i) {
-        std::string line;
-        append_json_frame(line, FramePlace{i, 256 * i, 0}, decoded(GOLDEN_FRAMES[i]));
+        TextBuffer line_text;
+        append_json_frame(line_text, FramePlace{i, 256 * i, 0}, decoded(GOLDEN_FRAMES[i]));
+        std::string line(line_text.view());
         EXPECT_EQ(line, expected[i] + "\n") << GOLDEN_FRAMES[i];
     }
 }
 
 TEST(DumpJson, PlaceFieldsComeFirst) {
-    std::string line;
-    append_json_frame(line, FramePlace{7, 1234567890123, 2147483647}, decoded("kxdump_mode1.hex"));
+    TextBuffer line_text;
+    append_json_frame(line_text, FramePlace{7, 1234567890123, 2147483647},
+                      decoded("kxdump_mode1.hex"));
+    std::string line(line_text.view());
     std::string expected =
         R"({"frame": 7, "offset": 1234567890123, "skipped": 2147483647, "mode": 1, )";
     EXPECT_EQ(start_of(line, expected), expected);
 }
 
 TEST(DumpJson, SummaryGivesTheGoldenLine) {
-    std::string line;
-    append_json_summary(line, golden_store(), 4, 0);
+    TextBuffer line_text;
+    append_json_summary(line_text, golden_store(), 4, 0);
+    std::string line(line_text.view());
     EXPECT_EQ(line, golden_lines()[4] + "\n");
 }
 
 TEST(DumpJson, SummaryOfNoFramesPlotsZeroEverywhere) {
     SpectrumStore store{};
     init(&store);
-    std::string line;
-    append_json_summary(line, store, 0, 300);
+    TextBuffer line_text;
+    append_json_summary(line_text, store, 0, 300);
+    std::string line(line_text.view());
     std::string zeros;
     for (int n = 0; n < CHANNEL_COUNT; ++n)
         zeros += n == 0 ? "0" : ", 0";
@@ -90,8 +95,9 @@ TEST(DumpJson, SummaryOfNoFramesPlotsZeroEverywhere) {
 }
 
 TEST(DumpCsv, HeaderNamesEveryColumn) {
-    std::string header;
-    append_csv_header(header);
+    TextBuffer header_text;
+    append_csv_header(header_text);
+    std::string header(header_text.view());
     std::vector<std::string> names = fields_of(header.substr(0, header.size() - 1));
     ASSERT_EQ(names.size(), 15u + 20u + 80u + 52u);
     std::string expected = "frame,offset,skipped,mode,counter,counter_value,time,"
@@ -107,9 +113,10 @@ TEST(DumpCsv, HeaderNamesEveryColumn) {
 }
 
 TEST(DumpCsv, RowsLeaveOutWhatTheModeDoesNotCarry) {
-    std::string mode0, mode1;
-    append_csv_frame(mode0, FramePlace{0, 0, 0}, decoded("kxdump_mode0.hex"));
-    append_csv_frame(mode1, FramePlace{1, 300, 44}, decoded("kxdump_mode1.hex"));
+    TextBuffer mode0_text, mode1_text;
+    append_csv_frame(mode0_text, FramePlace{0, 0, 0}, decoded("kxdump_mode0.hex"));
+    append_csv_frame(mode1_text, FramePlace{1, 300, 44}, decoded("kxdump_mode1.hex"));
+    std::string mode0(mode0_text.view()), mode1(mode1_text.view());
     std::string expected0 = "0,0,0,0,1234567,1234.567,,258,4660,65534,65535,42,"
                             "-9.999999747378752e-05,0.1234000027179718,-3.2767999172210693,2748,";
     std::string expected1 = "1,300,44,1,45296789,,12:34:56.8,258,4660,65534,65535,42,"
@@ -126,8 +133,9 @@ TEST(DumpCsv, RowsLeaveOutWhatTheModeDoesNotCarry) {
 }
 
 TEST(DumpSpectrumCsv, OneRowPerChannelWithItsBinAndNormalisedValue) {
-    std::string csv;
-    append_spectrum_csv(csv, golden_store());
+    TextBuffer csv_text;
+    append_spectrum_csv(csv_text, golden_store());
+    std::string csv(csv_text.view());
     std::vector<std::string> lines = lines_of(csv);
     ASSERT_EQ(lines.size(), 209u);
     EXPECT_EQ(lines[0], "channel,mode,bin,position,width,counts,normalised");
@@ -137,4 +145,25 @@ TEST(DumpSpectrumCsv, OneRowPerChannelWithItsBinAndNormalisedValue) {
     EXPECT_EQ(lines[155], "154,2,50,1574,32,1,0.013020833");
     EXPECT_EQ(lines[157], "156,3,0,1638,32,2748,35.78125");
     EXPECT_EQ(lines[208], "207,3,51,4086,64,0,0");
+}
+
+TEST(TextBuffer, GrowsWithoutLosingTextAndClearsForReuse) {
+    TextBuffer out;
+    std::string expected;
+    for (int i = 0; i < 40000; ++i) {
+        int value = i * 7919 - 100000;
+        out.number(value);
+        out.character(',');
+        expected += std::to_string(value) + ',';
+    }
+    EXPECT_EQ(out.view(), expected);
+    out.clear();
+    EXPECT_EQ(out.size(), 0u);
+    out.text("x=");
+    out.number(0.1);
+    out.text(" y=");
+    out.number(1.0f / 3.0f);
+    out.text(" z=");
+    out.number(-9.999999747378752e-05);
+    EXPECT_EQ(out.view(), "x=0.1 y=0.33333334 z=-9.999999747378752e-05");
 }
