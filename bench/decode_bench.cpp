@@ -1,0 +1,83 @@
+// Per-frame costs of kxdump's work, each beside the reader's own checksum test
+// as the baseline of the same run: decoding, accumulation, the JSON line, and
+// kxsim's frame synthesis.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "dump_output.h"
+#include "frame_values.h"
+#include "instrument.h"
+#include "spectrum.h"
+
+namespace {
+
+constexpr int FRAME_POOL = 1024; // frames cycled through, so caches see varied data
+
+std::vector<unsigned char> simulated_frames() {
+    std::vector<unsigned char> frames(FRAME_POOL * FRAME_SIZE);
+    Instrument instrument(1, 0.1333);
+    for (int i = 0; i < FRAME_POOL; ++i)
+        instrument.next_frame(frames.data() + i * FRAME_SIZE);
+    return frames;
+}
+
+const unsigned char* frame_at(const std::vector<unsigned char>& frames, int64_t i) {
+    return frames.data() + (i % FRAME_POOL) * FRAME_SIZE;
+}
+
+void BM_ChecksumBaseline(benchmark::State& state) {
+    std::vector<unsigned char> frames = simulated_frames();
+    int64_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(checksum_ok(frame_at(frames, i++)));
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_DecodeAndAccumulate(benchmark::State& state) {
+    std::vector<unsigned char> frames = simulated_frames();
+    SpectrumStore store{};
+    init(&store);
+    FrameValues values;
+    int64_t i = 0;
+    for (auto _ : state) {
+        decode_frame(frame_at(frames, i++), &values);
+        accumulate_counts(&store, values, 1);
+        benchmark::DoNotOptimize(store.counts);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_JsonLine(benchmark::State& state) {
+    std::vector<unsigned char> frames = simulated_frames();
+    std::vector<FrameValues> decoded(FRAME_POOL);
+    for (int i = 0; i < FRAME_POOL; ++i)
+        decode_frame(frame_at(frames, i), &decoded[i]);
+    TextBuffer out;
+    int64_t i = 0;
+    for (auto _ : state) {
+        out.clear();
+        append_json_frame(out, FramePlace{i, 256 * i, 0}, decoded[i % FRAME_POOL]);
+        benchmark::DoNotOptimize(out.view().data());
+        ++i;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_SimulatedFrame(benchmark::State& state) {
+    Instrument instrument(1, 0.1333);
+    unsigned char frame[FRAME_SIZE];
+    for (auto _ : state) {
+        instrument.next_frame(frame);
+        benchmark::DoNotOptimize(frame);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+} // namespace
+
+BENCHMARK(BM_ChecksumBaseline);
+BENCHMARK(BM_DecodeAndAccumulate);
+BENCHMARK(BM_JsonLine);
+BENCHMARK(BM_SimulatedFrame);
+BENCHMARK_MAIN();
