@@ -40,9 +40,15 @@ KxviewProcess::KxviewProcess(const ScratchDirectory& directory,
     for (std::string& arg : command)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    std::vector<std::string> environment{"QT_QPA_PLATFORM=offscreen"};
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        if (std::string(*entry).rfind("QT_QPA_PLATFORM=", 0) != 0) environment.push_back(*entry);
+    // Offscreen; and, in sanitizer builds, leak reports only for our own code.
+    std::vector<std::string> environment{"QT_QPA_PLATFORM=offscreen",
+                                         "LSAN_OPTIONS=suppressions=" KX_LSAN_SUPPRESSIONS
+                                         ":print_suppressions=0"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        std::string text = *entry;
+        if (text.rfind("QT_QPA_PLATFORM=", 0) != 0 && text.rfind("LSAN_OPTIONS=", 0) != 0)
+            environment.push_back(text);
+    }
     std::vector<char*> envp;
     for (std::string& entry : environment)
         envp.push_back(entry.data());
