@@ -18,6 +18,21 @@ const QColor trace_colours[] = {
 
 StripChart::StripChart(QWidget* parent) : PlotView(parent) {
     plot()->xAxis->setLabel(tr("sample"));
+    // The legend gets a row of its own above the traces, so that it never
+    // hides the latest samples.
+    QCPLegend* legend = plot()->legend;
+    plot()->axisRect()->insetLayout()->take(legend);
+    plot()->plotLayout()->insertRow(0);
+    plot()->plotLayout()->addElement(0, 0, legend);
+    plot()->plotLayout()->setRowStretchFactor(0, 0.001);
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legend->setBorderPen(Qt::NoPen);
+    legend->setMargins(QMargins(0, 0, 0, 0));
+    legend->setIconSize(14, 8);
+    legend->setIconTextPadding(3);
+    QFont small = legend->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    legend->setFont(small);
     rebuild();
 }
 
@@ -30,8 +45,6 @@ void StripChart::rebuild() {
         graph->setName(trace < names_.size() ? names_[trace] : tr("trace %1").arg(trace + 1));
     }
     plot()->legend->setVisible(!names_.isEmpty());
-    plot()->legend->setBrush(QColor(255, 255, 255, 200));
-    plot()->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
     next_sample_ = 0.0;
     show_latest();
 }
