@@ -93,7 +93,8 @@ int kxview_main(int argc, char** argv) {
     int status = answer_options(argc, argv);
     if (status >= 0) return status;
     Sources sources;
-    if (!(argc == 1 ? open_live(&sources) : open_replay(&sources, argv[1]))) return 1;
+    // argc is 0 when the program is started with an empty argument vector.
+    if (!(argc <= 1 ? open_live(&sources) : open_replay(&sources, argv[1]))) return 1;
     init(&store);
     int panel = LoadPanel(0, PANEL_FILE, PANEL);
     if (panel < 0) {
