@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "controls.h"
 #include "frame_source.h"
@@ -50,7 +51,10 @@ bool open_live(Sources* s) {
 }
 
 bool open_replay(Sources* s, const char* path) {
-    s->replay = std::fopen(path, "rb");
+    // A directory opens as a stream on this system, but its first read fails,
+    // which the operator would see only as "EOF on input file".
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(path, ignored)) s->replay = std::fopen(path, "rb");
     if (s->replay == nullptr) {
         std::printf("Cannot open input file %s\n", path);
         return false;
