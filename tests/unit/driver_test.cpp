@@ -123,6 +123,26 @@ TEST_F(Driver, RecordingNamedLikeAnOptionIsReachedThroughItsPath) {
     EXPECT_EQ(fake::texts().front(), LOAD_PANEL);
 }
 
+TEST_F(Driver, DirectoryGivenAsRecordingIsRefusedInsteadOfReplayingAsEndOfInput) {
+    fs::create_directory("recordings");
+    Outcome r = run({"recordings"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Cannot open input file recordings\n");
+    EXPECT_TRUE(fake::calls().empty());
+}
+
+// A program can be started with no argument vector at all (argc 0).
+TEST_F(Driver, EmptyArgumentVectorIsLiveModeNotAReadPastItsEnd) {
+    fake::set_open_result(-1, EACCES);
+    char* argv[] = {nullptr};
+    testing::internal::CaptureStdout();
+    int status = kxview_main(0, argv);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "-1 COM1 port error " + std::to_string(EACCES) + "\n");
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(fake::texts(), Texts{OPEN_PORT});
+}
+
 TEST_F(Driver, PanelLoadFailureGivesTheReasonAndClosesThePort) {
     fake::set_load_result(-1, "no such file");
     Outcome r = run({});
