@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <cstdio>
+
 bool standard_option(std::string_view arg, Command* command) {
     if (arg == "-h" || arg == "--help") {
         *command = Command::help;
@@ -12,9 +14,14 @@ bool standard_option(std::string_view arg, Command* command) {
     return false;
 }
 
-void print_version(const char* tool) { std::printf("%s %s\n", tool, KX_VERSION); }
-
-void print_usage_error(std::FILE* stream, const char* tool, const std::string& message,
-                       const char* usage) {
-    std::fprintf(stream, "%s: %s\n%s\n", tool, message.c_str(), usage);
+int answer_command(Command command, const ToolText& tool, const std::string& error) {
+    switch (command) {
+    case Command::help: std::printf("%s\n\n%s", tool.usage, tool.help); return 0;
+    case Command::version: std::printf("%s %s\n", tool.name, KX_VERSION); return 0;
+    case Command::usage_error:
+        std::fprintf(stderr, "%s: %s\n%s\n", tool.name, error.c_str(), tool.usage);
+        return EXIT_USAGE;
+    case Command::run: break;
+    }
+    return KEEP_RUNNING;
 }

@@ -147,15 +147,9 @@ void append_csv_header(TextBuffer& out) {
 }
 
 void append_csv_frame(TextBuffer& out, const FramePlace& place, const FrameValues& v) {
+    const int64_t leading[] = {place.offset, place.skipped, v.mode, v.counter};
     out.number(place.index);
-    out.character(',');
-    out.number(place.offset);
-    out.character(',');
-    out.number(place.skipped);
-    out.character(',');
-    out.number(v.mode);
-    out.character(',');
-    out.number(v.counter);
+    csv_values(out, leading, 4);
     out.character(',');
     if (!has_time(v)) out.number(v.counter_value);
     out.character(',');

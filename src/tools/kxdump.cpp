@@ -144,13 +144,7 @@ int dump(const DumpArgs& args) {
 int main(int argc, char** argv) {
     DumpArgs args;
     std::string error;
-    switch (parse_dump_args(argc, argv, &args, &error)) {
-    case Command::help: std::printf("%s\n\n%s", DUMP_USAGE, HELP); return 0;
-    case Command::version: print_version(TOOL); return 0;
-    case Command::usage_error:
-        print_usage_error(stderr, TOOL, error, DUMP_USAGE);
-        return EXIT_USAGE;
-    case Command::run: break;
-    }
-    return dump(args);
+    int status = answer_command(parse_dump_args(argc, argv, &args, &error),
+                                ToolText{TOOL, DUMP_USAGE, HELP}, error);
+    return status != KEEP_RUNNING ? status : dump(args);
 }

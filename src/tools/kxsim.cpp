@@ -156,11 +156,8 @@ int stream_on_link(const SimArgs& args) {
 int main(int argc, char** argv) {
     SimArgs args;
     std::string error;
-    switch (parse_sim_args(argc, argv, &args, &error)) {
-    case Command::help: std::printf("%s\n\n%s", SIM_USAGE, HELP); return 0;
-    case Command::version: print_version(TOOL); return 0;
-    case Command::usage_error: print_usage_error(stderr, TOOL, error, SIM_USAGE); return EXIT_USAGE;
-    case Command::run: break;
-    }
+    int status = answer_command(parse_sim_args(argc, argv, &args, &error),
+                                ToolText{TOOL, SIM_USAGE, HELP}, error);
+    if (status != KEEP_RUNNING) return status;
     return args.out != nullptr ? write_recording(args) : stream_on_link(args);
 }
