@@ -121,6 +121,8 @@ TEST(KxsimLink, ReaderThatLeavesAndComesBackGetsWholeFramesAgain) {
         std::vector<Frame> frames(2);
         ASSERT_TRUE(read_frame(fd, &frames[0])) << visit;
         ASSERT_TRUE(read_frame(fd, &frames[1])) << visit;
+        // Leaves the next frame unread: the next visit must not get it first.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         close(fd);
         expect_in_order(frames);
         // Gone for a while: kxsim sends into the void and keeps going.
