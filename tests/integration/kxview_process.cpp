@@ -123,21 +123,51 @@ LinkedPty::LinkedPty(const std::string& link) {
     tcgetattr(slave_, &raw);
     cfmakeraw(&raw);
     tcsetattr(slave_, TCSANOW, &raw);
+    // Never blocks: a test must not hang on a line that nobody reads.
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     fs::create_symlink(name, link);
 }
 
 LinkedPty::~LinkedPty() {
-    close(master_);
+    hang_up();
     close(slave_);
 }
 
 void LinkedPty::write(const std::vector<unsigned char>& bytes) {
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno != EINTR) throw std::runtime_error("pseudo-terminal write failed");
-        if (n > 0) done += static_cast<size_t>(n);
-    }
+    bool taken = wait_until(
+        [&] {
+            done += offer(bytes.data() + done, bytes.size() - done);
+            return done == bytes.size();
+        },
+        2s);
+    if (!taken) throw std::runtime_error("the line took no more bytes for 2 s");
+}
+
+size_t LinkedPty::offer(const unsigned char* data, size_t size) {
+    ssize_t n = ::write(master_, data, size);
+    if (n < 0 && errno != EAGAIN && errno != EINTR)
+        throw std::runtime_error("pseudo-terminal write failed");
+    return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+void LinkedPty::hang_up() {
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+}
+
+EndlessSender::EndlessSender(LinkedPty* pty, std::vector<unsigned char> pattern)
+    : thread_([this, pty, pattern = std::move(pattern)] {
+          size_t at = 0;
+          while (!stop_) {
+              at = (at + pty->offer(pattern.data() + at, pattern.size() - at)) % pattern.size();
+              std::this_thread::sleep_for(100us);
+          }
+      }) {}
+
+EndlessSender::~EndlessSender() {
+    stop_ = true;
+    thread_.join();
 }
 
 bool wait_until(const std::function<bool()>& ready, std::chrono::milliseconds limit) {

@@ -2,9 +2,11 @@
 // offscreen, with bounded waits; and a pseudo-terminal to feed it as COM1.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/types.h>
@@ -61,10 +63,28 @@ class LinkedPty {
     LinkedPty& operator=(const LinkedPty&) = delete;
     // Writes all of `bytes` to the master side at once.
     void write(const std::vector<unsigned char>& bytes);
+    // Writes what the line takes now, without waiting; returns how much.
+    size_t offer(const unsigned char* data, size_t size);
+    // Closes the master side, as when the instrument's adapter is unplugged.
+    void hang_up();
 
   private:
     int master_ = -1;
     int slave_ = -1; // kept open so the line stays up while kxview opens it
+};
+
+// Sends `pattern` over and over from a thread of its own, never pausing for
+// as long as a character time, until destroyed.
+class EndlessSender {
+  public:
+    EndlessSender(LinkedPty* pty, std::vector<unsigned char> pattern);
+    ~EndlessSender();
+    EndlessSender(const EndlessSender&) = delete;
+    EndlessSender& operator=(const EndlessSender&) = delete;
+
+  private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
 };
 
 // Polls `ready` every few milliseconds until it holds or `limit` passes.

@@ -64,6 +64,30 @@ TEST(KxviewStart, ExtraArgumentsGetTheUsageLineAndExitTwoTouchingNothing) {
     EXPECT_FALSE(fs::exists(dir.path("varno.dat")));
 }
 
+TEST(KxviewStart, RawLogThatCannotBeCreatedIsRefusedAfterThePortOpened) {
+    ScratchDirectory dir;
+    LinkedPty pty(dir.path("COM1"));
+    fs::create_directory(dir.path("varno.dat"));
+    KxviewProcess kxview(dir, {});
+    EXPECT_EQ(kxview.wait_for_exit(5s), 1);
+    EXPECT_EQ(kxview.out(), "Cannot create raw log varno.dat\n");
+}
+
+TEST(KxviewStart, PanelThatCannotBeLoadedGivesTheReasonAndExitsOne) {
+    ScratchDirectory dir;
+    LinkedPty pty(dir.path("COM1"));
+    write_file(dir.path("kx.uir"), Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'a', 'n', 'e', 'l'});
+    KxviewProcess kxview(dir, {});
+    EXPECT_EQ(kxview.wait_for_exit(5s), 1);
+    std::string out = kxview.out();
+    const std::string head = "Cannot load panel kx.uir: ";
+    EXPECT_EQ(out.rfind(head, 0), 0u) << out;
+    EXPECT_GT(out.size(), head.size() + 1) << "no reason given";
+    EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
+    ASSERT_TRUE(fs::exists(dir.path("varno.dat")));
+    EXPECT_EQ(fs::file_size(dir.path("varno.dat")), 0u);
+}
+
 // Live over a pseudo-terminal ---------------------------------------------------
 
 // kxview live on a pseudo-terminal linked as COM1 in a scratch directory.
@@ -120,6 +144,46 @@ TEST_F(KxviewLive, FramesArriveByteIdenticalInTheRawLogAndSigtermQuitsWithZero) 
     EXPECT_EQ(kxview.wait_for_exit(3s), 0);
     EXPECT_EQ(kxview.out(), "");
     EXPECT_EQ(raw_log(), logged);
+}
+
+TEST_F(KxviewLive, SigintQuitsWithZeroLikeSigterm) {
+    KxviewProcess kxview(dir, {});
+    ASSERT_TRUE(wait_until_reading()) << kxview.out() << kxview.err();
+    ASSERT_TRUE(kxview.wait_until_quit_handler_armed(2s));
+    kxview.send(SIGINT);
+    EXPECT_EQ(kxview.wait_for_exit(3s), 0);
+}
+
+TEST_F(KxviewLive, HungUpLineKeepsTheProgramUpAndSigtermStillQuits) {
+    KxviewProcess kxview(dir, {});
+    ASSERT_TRUE(wait_until_reading()) << kxview.out() << kxview.err();
+    std::string logged = raw_log();
+    pty.hang_up();
+    std::this_thread::sleep_for(1500ms); // more than one frame read's time-out
+    ASSERT_TRUE(kxview.running());
+    kxview.send(SIGTERM);
+    EXPECT_EQ(kxview.wait_for_exit(3s), 0);
+    EXPECT_EQ(raw_log(), logged);
+}
+
+// The start-of-pass flush ends after 2 s even while bytes keep coming; what
+// is read then is a run of whole reads of the stream, nothing dropped between.
+TEST_F(KxviewLive, LineThatNeverGoesQuietStillHasItsFramesRead) {
+    Bytes pattern = live_frames(1);
+    KxviewProcess kxview(dir, {});
+    EndlessSender sender(&pty, pattern);
+    ASSERT_TRUE(wait_until([&] { return raw_log().size() >= 4 * pattern.size(); }, 6s))
+        << raw_log().size() << " bytes logged";
+    std::string log = raw_log();
+    ASSERT_EQ(log.size() % pattern.size(), 0u);
+    std::string stream = text_of(pattern) + text_of(pattern);
+    size_t start = stream.find(log.substr(0, pattern.size()));
+    ASSERT_NE(start, std::string::npos);
+    for (size_t at = 0; at < log.size(); at += pattern.size())
+        EXPECT_EQ(log.compare(at, pattern.size(), stream, start, pattern.size()), 0) << at;
+    ASSERT_TRUE(kxview.wait_until_quit_handler_armed(2s));
+    kxview.send(SIGTERM);
+    EXPECT_EQ(kxview.wait_for_exit(3s), 0);
 }
 
 // Fewer frames than fill the stream's buffer: they are in the file only
