@@ -97,9 +97,9 @@ class KxviewLive : public ::testing::Test {
     // Each pass starts by flushing the line until it goes quiet, so frames
     // sent too early are lost. Sends a probe frame until one lands in the
     // raw log: from then on every frame sent is read.
-    bool wait_until_reading() {
+    bool wait_until_reading(KxviewProcess& kxview) {
         Bytes probe = live_frames(1);
-        for (int attempt = 0; attempt < 20; ++attempt) {
+        for (int attempt = 0; attempt < 20 && kxview.running(); ++attempt) {
             pty.write(probe);
             if (wait_until([&] { return !raw_log().empty(); }, 400ms)) return true;
         }
@@ -126,43 +126,44 @@ class KxviewLive : public ::testing::Test {
         for (size_t at = 0; at < probes; at += probe.size())
             EXPECT_EQ(log.compare(at, probe.size(), probe), 0) << "at " << at;
     }
+    // The exit status after `signal_number`, sent once kxview answers it.
+    static int status_after(KxviewProcess& kxview, int signal_number) {
+        EXPECT_TRUE(kxview.wait_until_quit_handler_armed(2s));
+        kxview.send(signal_number);
+        return kxview.wait_for_exit(3s);
+    }
     ScratchDirectory dir;
     LinkedPty pty{dir.path("COM1")};
 };
 
 TEST_F(KxviewLive, FramesArriveByteIdenticalInTheRawLogAndSigtermQuitsWithZero) {
     KxviewProcess kxview(dir, {});
-    ASSERT_TRUE(wait_until_reading()) << kxview.out() << kxview.err();
+    ASSERT_TRUE(wait_until_reading(kxview)) << kxview.out() << kxview.err();
     Bytes frames = live_frames(12);
     pty.write(frames);
     ASSERT_TRUE(wait_for_logged(frames)) << raw_log().size() << " bytes logged";
     expect_only_probes_before(frames);
     std::string logged = raw_log();
 
-    ASSERT_TRUE(kxview.wait_until_quit_handler_armed(2s));
-    kxview.send(SIGTERM);
-    EXPECT_EQ(kxview.wait_for_exit(3s), 0);
+    EXPECT_EQ(status_after(kxview, SIGTERM), 0);
     EXPECT_EQ(kxview.out(), "");
     EXPECT_EQ(raw_log(), logged);
 }
 
 TEST_F(KxviewLive, SigintQuitsWithZeroLikeSigterm) {
     KxviewProcess kxview(dir, {});
-    ASSERT_TRUE(wait_until_reading()) << kxview.out() << kxview.err();
-    ASSERT_TRUE(kxview.wait_until_quit_handler_armed(2s));
-    kxview.send(SIGINT);
-    EXPECT_EQ(kxview.wait_for_exit(3s), 0);
+    ASSERT_TRUE(wait_until_reading(kxview)) << kxview.out() << kxview.err();
+    EXPECT_EQ(status_after(kxview, SIGINT), 0);
 }
 
 TEST_F(KxviewLive, HungUpLineKeepsTheProgramUpAndSigtermStillQuits) {
     KxviewProcess kxview(dir, {});
-    ASSERT_TRUE(wait_until_reading()) << kxview.out() << kxview.err();
+    ASSERT_TRUE(wait_until_reading(kxview)) << kxview.out() << kxview.err();
     std::string logged = raw_log();
     pty.hang_up();
     std::this_thread::sleep_for(1500ms); // more than one frame read's time-out
     ASSERT_TRUE(kxview.running());
-    kxview.send(SIGTERM);
-    EXPECT_EQ(kxview.wait_for_exit(3s), 0);
+    EXPECT_EQ(status_after(kxview, SIGTERM), 0);
     EXPECT_EQ(raw_log(), logged);
 }
 
@@ -181,16 +182,14 @@ TEST_F(KxviewLive, LineThatNeverGoesQuietStillHasItsFramesRead) {
     ASSERT_NE(start, std::string::npos);
     for (size_t at = 0; at < log.size(); at += pattern.size())
         EXPECT_EQ(log.compare(at, pattern.size(), stream, start, pattern.size()), 0) << at;
-    ASSERT_TRUE(kxview.wait_until_quit_handler_armed(2s));
-    kxview.send(SIGTERM);
-    EXPECT_EQ(kxview.wait_for_exit(3s), 0);
+    EXPECT_EQ(status_after(kxview, SIGTERM), 0);
 }
 
 // Fewer frames than fill the stream's buffer: they are in the file only
 // because each is flushed as it is read.
 TEST_F(KxviewLive, EveryFrameReadBeforeSigkillIsInTheRawLog) {
     KxviewProcess kxview(dir, {});
-    ASSERT_TRUE(wait_until_reading()) << kxview.out() << kxview.err();
+    ASSERT_TRUE(wait_until_reading(kxview)) << kxview.out() << kxview.err();
     Bytes frames = live_frames(5);
     pty.write(frames);
     ASSERT_TRUE(wait_for_logged(frames)) << raw_log().size() << " bytes logged";

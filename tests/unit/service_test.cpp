@@ -186,24 +186,22 @@ TEST_F(Service, ControlsOutsideSevenToSixteenEndThePassWithZero) {
     }
 }
 
-TEST_F(Service, XLimitsApplyTheXRangeAndLeaveY) {
+// Each limit applies its own axis's range with the other three as they stand;
+// y in single precision.
+TEST_F(Service, AxisLimitsApplyTheirAxisRangeAndLeaveTheOther) {
     fake::set_control(PANEL_XMIN, 100);
     fake::set_control(PANEL_XMAX, 2000);
-    EXPECT_EQ(replay_events({PANEL_XMIN, PANEL_XMAX}),
+    fake::set_control(PANEL_YMAX, 250);
+    fake::set_control(PANEL_YMIN, 0.1);
+    EXPECT_EQ(replay_events({PANEL_XMIN, PANEL_YMAX, PANEL_XMAX, PANEL_YMIN}),
               (Texts{"GetCtrlVal(1, 8)",
                      "SetAxisRange(1, 17, 0, 100, 4095, -1, 0.0010000000474974513, 10)",
+                     "GetCtrlVal(1, 11)",
+                     "SetAxisRange(1, 17, -1, 100, 4095, 0, 0.0010000000474974513, 250)",
                      "GetCtrlVal(1, 9)",
-                     "SetAxisRange(1, 17, 0, 100, 2000, -1, 0.0010000000474974513, 10)"}));
-}
-
-TEST_F(Service, YLimitsApplyTheYRangeInSinglePrecisionAndLeaveX) {
-    fake::set_control(PANEL_YMIN, 0.1);
-    fake::set_control(PANEL_YMAX, 250);
-    EXPECT_EQ(replay_events({PANEL_YMAX, PANEL_YMIN}),
-              (Texts{"GetCtrlVal(1, 11)",
-                     "SetAxisRange(1, 17, -1, 0, 4095, 0, 0.0010000000474974513, 250)",
+                     "SetAxisRange(1, 17, 0, 100, 2000, -1, 0.0010000000474974513, 250)",
                      "GetCtrlVal(1, 10)",
-                     "SetAxisRange(1, 17, -1, 0, 4095, 0, 0.10000000149011612, 250)"}));
+                     "SetAxisRange(1, 17, -1, 100, 2000, 0, 0.10000000149011612, 250)"}));
 }
 
 TEST_F(Service, NFramesOnlyReadsTheBudget) {
