@@ -111,14 +111,14 @@ ssize_t sink_write(void* cookie, const char* data, size_t size) {
     return static_cast<ssize_t>(size);
 }
 
-struct StreamOf {
-    explicit StreamOf(Sink* sink)
+struct SinkStream {
+    explicit SinkStream(Sink* sink)
         : file(fopencookie(sink, "w", {nullptr, sink_write, nullptr, nullptr})) {}
-    ~StreamOf() {
+    ~SinkStream() {
         if (file != nullptr) std::fclose(file);
     }
-    StreamOf(const StreamOf&) = delete;
-    StreamOf& operator=(const StreamOf&) = delete;
+    SinkStream(const SinkStream&) = delete;
+    SinkStream& operator=(const SinkStream&) = delete;
     std::FILE* file;
 };
 
@@ -127,11 +127,11 @@ class Service : public ::testing::Test {
     void SetUp() override {
         fake::reset();
         init(&store);
+        recording = file_of({});
+        set_replay_stream(recording);
         log = std::tmpfile();
         ASSERT_NE(log, nullptr);
         set_raw_log(log);
-        recording = file_of({});
-        set_replay_stream(recording);
     }
     void TearDown() override {
         set_raw_log(nullptr);
@@ -260,7 +260,7 @@ TEST_F(Service, YLogFloorIsAppliedAgainAfterOffAndOn) {
     Sink sink;
     int writes = 0;
     sink.on_write = [&] { fake::set_control(PANEL_YLOG, ++writes == 1 ? 0 : 1); };
-    StreamOf stream(&sink);
+    SinkStream stream(&sink);
     set_raw_log(stream.file);
     fake::push_events({PANEL_YMIN, PANEL_YLOG, 0, PANEL_YLOG, 0, PANEL_YLOG});
     live_frames({Frame{}, Frame{}});
@@ -290,8 +290,9 @@ TEST_F(Service, YMinimumEventAppliesTheEnteredValueWithoutTheFloorOnALogAxis) {
 
 TEST_F(Service, NewPassResetsTheAxisLimits) {
     fake::set_control(PANEL_XMAX, 1000);
+    fake::set_control(PANEL_YMIN, 5);
     fake::set_control(PANEL_YMAX, 50);
-    fake::push_events({PANEL_XMAX, PANEL_YMAX, PANEL_RESTART});
+    fake::push_events({PANEL_XMAX, PANEL_YMIN, PANEL_YMAX, PANEL_RESTART});
     EXPECT_EQ(replay(), 0);
     fake::clear_calls();
     fake::set_control(PANEL_XMIN, 0);
@@ -393,7 +394,7 @@ TEST_F(Service, FrameTurnLogsProcessesRefreshesDumpsAndShowsStatusInOrder) {
     Texts processing = processing_of(frame);
     ASSERT_FALSE(processing.empty());
     Sink sink;
-    StreamOf stream(&sink);
+    SinkStream stream(&sink);
     set_raw_log(stream.file);
     fake::push_events({0});
     live_frames({frame});
