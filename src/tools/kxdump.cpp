@@ -39,6 +39,10 @@ struct Output {
     int error = 0; // errno of the failure
 };
 
+void report_failure(const char* verb, const char* path, int error) {
+    std::fprintf(stderr, "%s: cannot %s %s: %s\n", TOOL, verb, path, std::strerror(error));
+}
+
 void flush(Output* out) {
     std::string_view text = out->pending.view();
     if (out->failed || text.empty()) return;
@@ -61,9 +65,7 @@ bool finish(Output* out, bool close) {
         out->failed = true;
         out->error = errno;
     }
-    if (out->failed)
-        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, out->name,
-                     std::strerror(out->error));
+    if (out->failed) report_failure("write", out->name, out->error);
     return !out->failed;
 }
 
@@ -101,22 +103,33 @@ DumpResult dump_frames(const DumpArgs& args, SpectrumStore* store, Output* out) 
     return result;
 }
 
-int dump(const DumpArgs& args) {
-    std::FILE* recording = std::fopen(args.recording, "rb");
+// The reader steps back in the file after a bad record, so a pipe will not do.
+std::FILE* open_recording(const char* path) {
+    std::FILE* recording = std::fopen(path, "rb");
     if (recording == nullptr) {
-        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.recording,
-                     std::strerror(errno));
-        return 1;
+        report_failure("open", path, errno);
+        return nullptr;
     }
-    std::FILE* spectrum_file = nullptr;
-    if (args.spectrum != nullptr && (spectrum_file = std::fopen(args.spectrum, "w")) == nullptr) {
-        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.spectrum, std::strerror(errno));
+    if (std::fseek(recording, 0, SEEK_CUR) != 0) {
+        report_failure("read", path, errno);
         std::fclose(recording);
-        return 1;
+        return nullptr;
     }
     // Large reads; the resynchronisation's short steps back stay inside the
     // buffer.
     std::setvbuf(recording, nullptr, _IOFBF, INPUT_BUFFER_SIZE);
+    return recording;
+}
+
+int dump(const DumpArgs& args) {
+    std::FILE* recording = open_recording(args.recording);
+    if (recording == nullptr) return 1;
+    std::FILE* spectrum_file = nullptr;
+    if (args.spectrum != nullptr && (spectrum_file = std::fopen(args.spectrum, "w")) == nullptr) {
+        report_failure("open", args.spectrum, errno);
+        std::fclose(recording);
+        return 1;
+    }
     set_replay_stream(recording);
     SpectrumStore store{}; // fresh: all zero, then the bin table
     init(&store);
@@ -124,8 +137,7 @@ int dump(const DumpArgs& args) {
     DumpResult result = dump_frames(args, &store, &out);
     std::fclose(recording);
     if (result.read_failed) {
-        std::fprintf(stderr, "%s: cannot read %s: %s\n", TOOL, args.recording,
-                     std::strerror(result.read_error));
+        report_failure("read", args.recording, result.read_error);
         if (spectrum_file != nullptr) std::fclose(spectrum_file);
         return 1;
     }
@@ -133,7 +145,8 @@ int dump(const DumpArgs& args) {
     bool written = finish(&out, false);
     if (spectrum_file != nullptr) {
         Output spectrum{spectrum_file, args.spectrum, {}, false, 0};
-        append_spectrum_csv(spectrum.pending, store);
+        // A failed output stopped the reading: the spectrum would be partial.
+        if (written) append_spectrum_csv(spectrum.pending, store);
         written = finish(&spectrum, true) && written;
     }
     return written ? 0 : 1;

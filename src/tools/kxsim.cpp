@@ -61,7 +61,7 @@ void report(const FaultTally& tally, int64_t undelivered) {
                  static_cast<long long>(tally.corrupted), static_cast<long long>(tally.dropped),
                  static_cast<long long>(tally.junk_runs), static_cast<long long>(tally.junk_bytes));
     if (undelivered > 0)
-        std::fprintf(stderr, "; %lld not delivered (no reader)",
+        std::fprintf(stderr, "; %lld not delivered (no reader, or one that stopped reading)",
                      static_cast<long long>(undelivered));
     std::fputc('\n', stderr);
 }
@@ -132,14 +132,16 @@ int stream_on_link(const SimArgs& args) {
     int64_t undelivered = 0;
     unsigned char frame[FRAME_SIZE];
     std::vector<unsigned char> bytes;
-    timespec next;
-    clock_gettime(CLOCK_MONOTONIC, &next);
-    // Each record holds the line for its own transmission time, the last one
-    // included, so that it reaches the reader before the link goes away.
+    // Each record holds the line for its own transmission time, counted from
+    // when it really went out: a late start is never made up by sending
+    // faster than the line. The last record holds it too, so that it reaches
+    // the reader before the link goes away.
     for (int64_t i = 0; args.count < 0 || i < args.count; ++i) {
         instrument.next_frame(frame);
         bytes.clear();
         faults.emit(frame, &bytes, &tally);
+        timespec next;
+        clock_gettime(CLOCK_MONOTONIC, &next);
         auto wait_ms = static_cast<int>(period * 1000.0);
         if (link.send(bytes.data(), bytes.size(), wait_ms) != Delivery::sent) ++undelivered;
         double line_time = static_cast<double>(bytes.size()) * BITS_PER_BYTE / BAUD;

@@ -2,6 +2,10 @@
 // messages.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -200,4 +204,18 @@ TEST(KxdumpProgram, HelpAndVersion) {
     ProgramResult version = kxdump({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "kxdump 1.0.0\n");
+}
+
+TEST(KxdumpProgram, PipeIsRefusedBecauseTheReaderStepsBack) {
+    Scratch scratch;
+    std::string fifo = scratch / "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    RunningProgram dump = start_program({KXDUMP, fifo});
+    int writer = open(fifo.c_str(), O_WRONLY); // meets kxdump's open
+    ASSERT_GE(writer, 0);
+    ProgramResult result = finish_program(dump);
+    close(writer);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "kxdump: cannot read " + fifo + ": Illegal seek\n");
 }

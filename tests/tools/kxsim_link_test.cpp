@@ -68,47 +68,48 @@ void expect_in_order(const std::vector<Frame>& frames) {
 
 } // namespace
 
+// Only frames sent while the line is open arrive, so the time from opening it
+// to the n-th frame is at least n - 1 periods, however late the reader runs.
 TEST(KxsimLink, DeliversWholeFramesInOrderAtTheLinePace) {
     Scratch scratch;
-    RunningProgram sim = start_kxsim(scratch, {"--count", "8"});
+    RunningProgram sim = start_kxsim(scratch, {"--count", "10"});
     ASSERT_TRUE(wait_for_link(scratch / "TTY"));
+    auto opened = Clock::now();
     int fd = open_line(scratch / "TTY");
     ASSERT_GE(fd, 0);
     std::vector<Frame> frames;
-    std::vector<Clock::time_point> arrivals;
-    for (Frame frame; read_frame(fd, &frame);) {
+    Clock::time_point last;
+    for (Frame frame; read_frame(fd, &frame); last = Clock::now())
         frames.push_back(frame);
-        arrivals.push_back(Clock::now());
-    }
     close(fd);
     ProgramResult result = finish_program(sim);
     EXPECT_EQ(result.status, 0);
     // Frames sent before the line was opened went nowhere, as on a real line.
-    ASSERT_GE(frames.size(), 5u);
-    EXPECT_LE(frames.size(), 8u);
+    ASSERT_GE(frames.size(), 4u);
+    EXPECT_LE(frames.size(), 10u);
     expect_in_order(frames);
-    auto span = std::chrono::duration<double>(arrivals.back() - arrivals.front()).count();
-    EXPECT_GT(span, 0.125 * static_cast<double>(frames.size() - 1));
+    auto took = std::chrono::duration<double>(last - opened).count();
+    EXPECT_GT(took, 0.13 * static_cast<double>(frames.size() - 1));
     EXPECT_FALSE(exists(scratch / "TTY"));
     EXPECT_TRUE(result.err.starts_with("kxsim: streaming on TTY -> /dev/pts/")) << result.err;
-    EXPECT_NE(result.err.find("kxsim: 8 records: 8 good,"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("kxsim: 10 records: 10 good,"), std::string::npos) << result.err;
 }
 
 TEST(KxsimLink, SlowerRateSpacesTheFrames) {
     Scratch scratch;
-    RunningProgram sim = start_kxsim(scratch, {"--count", "4", "--rate", "4"});
+    RunningProgram sim = start_kxsim(scratch, {"--count", "6", "--rate", "4"});
     ASSERT_TRUE(wait_for_link(scratch / "TTY"));
+    auto opened = Clock::now();
     int fd = open_line(scratch / "TTY");
     ASSERT_GE(fd, 0);
-    Frame first, second;
-    ASSERT_TRUE(read_frame(fd, &first));
-    auto start = Clock::now();
-    ASSERT_TRUE(read_frame(fd, &second));
-    auto gap = std::chrono::duration<double>(Clock::now() - start).count();
+    Frame frame;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(read_frame(fd, &frame)) << i;
+    auto took = std::chrono::duration<double>(Clock::now() - opened).count();
     close(fd);
+    kill(sim.pid, SIGTERM);
     finish_program(sim);
-    EXPECT_GT(gap, 0.2);
-    EXPECT_LT(gap, 0.4);
+    EXPECT_GT(took, 2 * 0.245);
 }
 
 TEST(KxsimLink, ReaderThatLeavesAndComesBackGetsWholeFramesAgain) {
@@ -131,7 +132,9 @@ TEST(KxsimLink, ReaderThatLeavesAndComesBackGetsWholeFramesAgain) {
     kill(sim.pid, SIGTERM);
     ProgramResult result = finish_program(sim);
     EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.err.find("not delivered (no reader)"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("not delivered (no reader, or one that stopped reading)"),
+              std::string::npos)
+        << result.err;
 }
 
 TEST(KxsimLink, SignalsRemoveTheLink) {
