@@ -47,7 +47,8 @@ void show_dump(int panel) {
     SetCtrlVal(panel, PANEL_HEXDUMP, dump);
 }
 
-// A falling continuum with two lines, over bins that widen with energy.
+// A falling continuum with two lines, over bins that widen with energy, and
+// nothing yet in the last quarter.
 void show_spectrum(int panel) {
     int16_t x[208];
     float y[208];
@@ -60,7 +61,11 @@ void show_spectrum(int panel) {
         y[n] = static_cast<float>(8.0 * std::exp(-e / 600.0) +
                                   3.0 * std::exp(-std::pow((e - 511) / 20, 2)) +
                                   1.2 * std::exp(-std::pow((e - 1460) / 40, 2)) + 0.002);
+        if (n >= 156) y[n] = 0.0f;
     }
+    // As after the operator's switch to a logarithmic y axis.
+    SetCtrlVal(panel, PANEL_YLOG, 1);
+    SetCtrlAttribute(panel, PANEL_SPECTRUM, ATTR_YMAP_MODE, 1);
     DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1);
     PlotXY(panel, PANEL_SPECTRUM, x, y, 208, TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1, 0xFF);
 }
