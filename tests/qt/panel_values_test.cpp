@@ -74,6 +74,10 @@ TEST_F(PanelValues, AccumulateShowsAnyIntegerTheProgramWrites) {
     GetCtrlVal(panel, PANEL_ACCUMULATE, &value);
     EXPECT_EQ(value, 5);
     EXPECT_EQ(choice->currentText(), QStringLiteral("5"));
+    SetCtrlVal(panel, PANEL_ACCUMULATE, -9);
+    GetCtrlVal(panel, PANEL_ACCUMULATE, &value);
+    EXPECT_EQ(value, -9);
+    EXPECT_EQ(choice->count(), 4); // one item for whatever was written last
     SetCtrlVal(panel, PANEL_ACCUMULATE, 0);
     GetCtrlVal(panel, PANEL_ACCUMULATE, &value);
     EXPECT_EQ(value, 0);

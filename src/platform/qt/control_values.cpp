@@ -22,6 +22,8 @@ constexpr int FAILED = -1;
 // Significant digits of a double display unless its "digits" property says
 // otherwise: enough to tell apart counter values ten decimal digits long.
 constexpr int DEFAULT_DIGITS = 10;
+// Marks the choice item that shows a value written by the program.
+const QString WRITTEN_ITEM = QStringLiteral("written");
 
 // A choice's items carry their integer values in the "values" property, in
 // item order; an item's text is only what the operator reads.
@@ -36,11 +38,17 @@ void select_choice(QComboBox* choice, int value) {
             return;
         }
     }
-    // A value without an item of its own is shown as the number itself.
+    // A value without an item of its own is shown as the number itself, in
+    // one extra item that the next such value replaces.
     QStringList values = choice->property("values").toStringList();
+    int extra = choice->findData(WRITTEN_ITEM);
+    if (extra >= 0) {
+        choice->removeItem(extra);
+        values.removeAt(extra);
+    }
     values << QString::number(value);
     choice->setProperty("values", values);
-    choice->addItem(QString::number(value));
+    choice->addItem(QString::number(value), WRITTEN_ITEM);
     choice->setCurrentIndex(choice->count() - 1);
 }
 
