@@ -98,7 +98,9 @@ Instrument::Instrument(uint64_t seed, double frame_period_s)
     day_start_ms_ = random_.between(0, DAY_MS - 1);
     uptime_start_ms_ = random_.between(3600000, 36000000);
     spin_start_ = static_cast<uint32_t>(random_.next());
-    spin_step_ = static_cast<uint32_t>(SPIN_DEGREES_PER_S * period_s_ / 360.0 * TURN);
+    // Whole turns per frame do not show in a binary angle.
+    double turns = std::fmod(SPIN_DEGREES_PER_S * period_s_ / 360.0, 1.0);
+    spin_step_ = static_cast<uint32_t>(turns * TURN);
     elevation_ = started(ELEVATION, &random_);
     flux_ = started(FLUX, &random_);
     for (int i = 0; i < HOUSEKEEPING_COUNT; ++i)

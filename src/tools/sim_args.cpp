@@ -30,8 +30,9 @@ bool parse_value(std::string_view option, std::string_view text, SimArgs* args,
         return parse_number(text, &args->seed) ||
                bad_value(option, text, "expected a whole number, 0 or more", error);
     if (option == "--rate")
-        return (parse_number(text, &args->rate) && std::isfinite(args->rate) && args->rate > 0.0) ||
-               bad_value(option, text, "expected frames a second, above 0", error);
+        return (parse_number(text, &args->rate) && args->rate >= MIN_RATE &&
+                std::isfinite(args->rate)) ||
+               bad_value(option, text, "expected frames a second, 0.01 or more", error);
     if (!parse_number(text, &p) || !(p >= 0.0 && p <= 1.0))
         return bad_value(option, text, "expected a probability from 0 to 1", error);
     if (option == "--bad") args->faults.bad = p;

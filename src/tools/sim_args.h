@@ -12,6 +12,8 @@ constexpr const char* SIM_USAGE =
     "[--seed S] [--bad P] [--junk P] [--drop P]";
 
 constexpr int64_t DEFAULT_FILE_COUNT = 1000;
+// The slowest pace: a frame every 100 s keeps the instrument's clocks sane.
+constexpr double MIN_RATE = 0.01;
 constexpr const char* DEFAULT_LINK = "COM1";
 
 struct SimArgs {

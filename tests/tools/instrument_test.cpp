@@ -124,8 +124,12 @@ TEST(Instrument, ClocksAdvanceLikeClocks) {
     double turned = decoded(frames[6]).counter_value - decoded(frames[2]).counter_value;
     EXPECT_NEAR(std::fmod(turned + 360.0, 360.0), 19.2, 0.01);
     // A slower link slows the clocks with it.
-    std::vector<Bytes> slow = frames_of(5, 5, 0.5);
+    std::vector<Bytes> slow = frames_of(5, 7, 0.5);
     EXPECT_NEAR(decoded(slow[4]).counter - decoded(slow[0]).counter, 2000, 1);
+    // More than a whole turn a frame: 369 degrees, 1476 over four frames.
+    std::vector<Bytes> slowest = frames_of(5, 7, 10.25);
+    double slow_turn = decoded(slowest[6]).counter_value - decoded(slowest[2]).counter_value;
+    EXPECT_NEAR(std::fmod(slow_turn + 360.0, 360.0), 36.0, 0.01);
 }
 
 TEST(Instrument, AccumulatedSpectrumFallsAndShowsItsLines) {
