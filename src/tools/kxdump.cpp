@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 #include "dump_args.h"
 #include "dump_output.h"
@@ -121,9 +122,22 @@ std::FILE* open_recording(const char* path) {
     return recording;
 }
 
+// Opening the spectrum file would empty a recording given again by mistake.
+bool same_file(std::FILE* stream, const char* path) {
+    struct stat open_file, named;
+    return fstat(fileno(stream), &open_file) == 0 && stat(path, &named) == 0 &&
+           open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+}
+
 int dump(const DumpArgs& args) {
     std::FILE* recording = open_recording(args.recording);
     if (recording == nullptr) return 1;
+    if (args.spectrum != nullptr && same_file(recording, args.spectrum)) {
+        std::fprintf(stderr, "%s: %s is the recording; the spectrum goes elsewhere\n", TOOL,
+                     args.spectrum);
+        std::fclose(recording);
+        return 1;
+    }
     std::FILE* spectrum_file = nullptr;
     if (args.spectrum != nullptr && (spectrum_file = std::fopen(args.spectrum, "w")) == nullptr) {
         report_failure("open", args.spectrum, errno);

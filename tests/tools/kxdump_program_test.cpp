@@ -219,3 +219,14 @@ TEST(KxdumpProgram, PipeIsRefusedBecauseTheReaderStepsBack) {
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "kxdump: cannot read " + fifo + ": Illegal seek\n");
 }
+
+TEST(KxdumpProgram, SpectrumOverTheRecordingIsRefusedAndLosesNothing) {
+    Scratch scratch;
+    write_file(scratch / "rec.dat", golden_recording());
+    ProgramResult result = kxdump({"--spectrum", scratch / "rec.dat", scratch / "rec.dat"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "kxdump: " + (scratch / "rec.dat") +
+                              " is the recording; the spectrum goes elsewhere\n");
+    EXPECT_EQ(read_file(scratch / "rec.dat"), golden_recording());
+}
