@@ -34,6 +34,14 @@ template <typename T> void json_array(TextBuffer& out, const T* values, int coun
     out.character(']');
 }
 
+// ", \"name\": [...]": a named array after an earlier field.
+template <typename T>
+void json_array_field(TextBuffer& out, const char* name, const T* values, int count) {
+    out.text(", ");
+    key(out, name);
+    json_array(out, values, count);
+}
+
 void json_counter(TextBuffer& out, const FrameValues& v) {
     if (has_time(v)) {
         key(out, "time");
@@ -102,12 +110,9 @@ void append_json_frame(TextBuffer& out, const FramePlace& place, const FrameValu
     json_words(out, v);
     out.text(", \"scaled\": ");
     json_scaled(out, v);
-    out.text(", \"rates\": ");
-    json_array(out, v.rates, RATE_COUNT);
-    out.text(", \"groups\": ");
-    json_array(out, v.groups, GROUP_VALUE_COUNT);
-    out.text(", \"counts\": ");
-    json_array(out, v.counts, BINS_PER_MODE);
+    json_array_field(out, "rates", v.rates, RATE_COUNT);
+    json_array_field(out, "groups", v.groups, GROUP_VALUE_COUNT);
+    json_array_field(out, "counts", v.counts, BINS_PER_MODE);
     out.text("}\n");
 }
 
@@ -119,14 +124,10 @@ void append_json_summary(TextBuffer& out, const SpectrumStore& store, int64_t fr
     out.number(frames);
     out.text(", \"skipped\": ");
     out.number(skipped);
-    out.text(", \"mode_frames\": ");
-    json_array(out, store.mode_frames, MODE_COUNT);
-    out.text(", \"bin_width\": ");
-    json_array(out, store.bin_width, CHANNEL_COUNT);
-    out.text(", \"bin_pos\": ");
-    json_array(out, store.bin_pos, CHANNEL_COUNT);
-    out.text(", \"spectrum\": ");
-    json_array(out, plot, CHANNEL_COUNT);
+    json_array_field(out, "mode_frames", store.mode_frames, MODE_COUNT);
+    json_array_field(out, "bin_width", store.bin_width, CHANNEL_COUNT);
+    json_array_field(out, "bin_pos", store.bin_pos, CHANNEL_COUNT);
+    json_array_field(out, "spectrum", plot, CHANNEL_COUNT);
     out.text("}}\n");
 }
 
