@@ -3,9 +3,6 @@
 #include <iterator>
 #include <limits>
 
-#include "controls.h"
-#include "runtime.h"
-
 namespace {
 
 // Channel ranges of equal width: [first, next range's first).
@@ -17,13 +14,6 @@ constexpr WidthRange WIDTHS[] = {{0, 2}, {30, 4}, {77, 8}, {107, 16}, {136, 32},
 
 constexpr float NORM = 2.4f;
 
-// The spectrum graph's curve: points joined by lines, in blue.
-constexpr int PLOT_STYLE = 6;
-constexpr int POINT_STYLE = 0;
-constexpr int LINE_STYLE = 0;
-constexpr int POINT_FREQUENCY = 1;
-constexpr int COLOUR = 0xFF;
-
 // A bin's sum after adding `delta`, held at the 32-bit limits: days of
 // accumulation must not wrap a count into nonsense (or into undefined
 // behaviour).
@@ -32,14 +22,6 @@ int32_t saturated_sum(int32_t count, int32_t delta) {
     if (sum > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     if (sum < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(sum);
-}
-
-void plot_spectrum(int panel, const SpectrumStore* store) {
-    static float plot[CHANNEL_COUNT]; // process-wide: no allocation per frame
-    normalise(store, plot);
-    DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1);
-    PlotXY(panel, PANEL_SPECTRUM, store->bin_pos, plot, CHANNEL_COUNT, TYPE_INT16, TYPE_FLOAT,
-           PLOT_STYLE, POINT_STYLE, LINE_STYLE, POINT_FREQUENCY, COLOUR);
 }
 
 } // namespace
@@ -77,26 +59,6 @@ void normalise(const SpectrumStore* store, float plot[CHANNEL_COUNT]) {
                               : static_cast<float>(static_cast<double>(counts[n]) /
                                                    store->bin_width[n] / frames / store->norm);
     }
-}
-
-void refresh_spectrum(int panel, const SpectrumStore* store, int* setting, int* budget) {
-    if (*setting == 0) return;
-    if (*budget != 0) {
-        plot_spectrum(panel, store);
-        *budget = saturated_sum(*budget, -1); // a negative budget runs on, never wraps to 0
-        SetCtrlVal(panel, PANEL_NFRAMES, *budget);
-        return;
-    }
-    SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED);
-    *setting = 0;
-    SetCtrlVal(panel, PANEL_ACCUMULATE, 0);
-}
-
-void reset_spectrum(int panel, SpectrumStore* store) {
-    clear_counts(store);
-    for (int32_t& frames : store->mode_frames)
-        frames = 0;
-    DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1);
 }
 
 void clear_counts(SpectrumStore* store) {
