@@ -8,7 +8,7 @@ namespace {
 #define KX_CONTROL(id, class_name)                                                                 \
     { id, #id, class_name }
 
-constexpr ControlSpec specs[] = {
+constexpr ControlEntry entries[] = {
     KX_CONTROL(PANEL_WORD_244, "QLineEdit"),     KX_CONTROL(PANEL_WORD_10, "QLineEdit"),
     KX_CONTROL(PANEL_WORD_252, "QLineEdit"),     KX_CONTROL(PANEL_WORD_14, "QLineEdit"),
     KX_CONTROL(PANEL_WORD_12, "QLineEdit"),      KX_CONTROL(PANEL_QUIT, "QPushButton"),
@@ -31,7 +31,7 @@ constexpr ControlSpec specs[] = {
 
 } // namespace
 
-std::span<const ControlSpec> control_specs() { return specs; }
+std::span<const ControlEntry> control_entries() { return entries; }
 
 const char* panel_name(int resource) { return resource == PANEL ? "PANEL" : nullptr; }
 

@@ -5,13 +5,13 @@
 
 namespace kxqt {
 
-struct ControlSpec {
+struct ControlEntry {
     int id;
     const char* name;       // the widget's objectName in the panel file
     const char* class_name; // the widget must be of this class or derive from it
 };
 
-std::span<const ControlSpec> control_specs();
+std::span<const ControlEntry> control_entries();
 
 // The object name of the panel resource (only resource 1, "PANEL", exists);
 // nullptr for an unknown resource.

@@ -44,17 +44,17 @@ QStringList search_directories() {
 // kind is listed in `problems`.
 Controls find_controls(QWidget* window, QStringList& problems) {
     Controls controls;
-    for (const ControlSpec& spec : control_specs()) {
-        auto* widget = window->findChild<QWidget*>(QLatin1String(spec.name));
+    for (const ControlEntry& entry : control_entries()) {
+        auto* widget = window->findChild<QWidget*>(QLatin1String(entry.name));
         if (!widget)
-            problems << QStringLiteral("no control %1").arg(QLatin1String(spec.name));
-        else if (!widget->inherits(spec.class_name))
+            problems << QStringLiteral("no control %1").arg(QLatin1String(entry.name));
+        else if (!widget->inherits(entry.class_name))
             problems << QStringLiteral("%1 is a %2, not a %3")
-                            .arg(QLatin1String(spec.name),
+                            .arg(QLatin1String(entry.name),
                                  QLatin1String(widget->metaObject()->className()),
-                                 QLatin1String(spec.class_name));
+                                 QLatin1String(entry.class_name));
         else
-            controls[spec.id] = widget;
+            controls[entry.id] = widget;
     }
     return controls;
 }
