@@ -8,12 +8,27 @@
 #include <string>
 #include <thread>
 
-#include "frame_test_support.h"
-#include "kxview_process.h"
+#include "child_process.h"
+#include "files.h"
+#include "frames.h"
+#include "linked_pty.h"
+#include "scratch_directory.h"
+#include "wait_until.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// kxview started with `args` in `directory`, offscreen; in sanitizer builds,
+// with leak reports only for our own code.
+ChildProcess start_kxview(const ScratchDirectory& directory, std::vector<std::string> args) {
+    args.insert(args.begin(), KXVIEW_PATH);
+    return ChildProcess(args, {.directory = directory.root(),
+                               .environment = {"QT_QPA_PLATFORM=offscreen",
+                                               "LSAN_OPTIONS=suppressions=" KX_LSAN_SUPPRESSIONS
+                                               ":print_suppressions=0"}});
+}
 
 std::string text_of(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
@@ -33,16 +48,16 @@ Bytes live_frames(int count) {
 
 TEST(KxviewStart, MissingRecordingExitsOneWithItsNameAndNoRawLog) {
     ScratchDirectory dir;
-    KxviewProcess kxview(dir, {"missing.dat"});
+    ChildProcess kxview = start_kxview(dir, {"missing.dat"});
     EXPECT_EQ(kxview.wait_for_exit(5s), 1);
     EXPECT_EQ(kxview.out(), "Cannot open input file missing.dat\n");
-    EXPECT_FALSE(fs::exists(dir.path("varno.dat")));
+    EXPECT_FALSE(fs::exists(dir / "varno.dat"));
 }
 
 TEST(KxviewStart, DanglingCom1LinkIsAPortErrorWithAnEmptyRawLog) {
     ScratchDirectory dir;
-    fs::create_symlink(dir.path("no-such-adapter"), dir.path("COM1"));
-    KxviewProcess kxview(dir, {});
+    fs::create_symlink(dir / "no-such-adapter", dir / "COM1");
+    ChildProcess kxview = start_kxview(dir, {});
     EXPECT_EQ(kxview.wait_for_exit(5s), 1);
     std::string out = kxview.out();
     std::string tail = " COM1 port error " + std::to_string(ENOENT) + "\n";
@@ -50,42 +65,42 @@ TEST(KxviewStart, DanglingCom1LinkIsAPortErrorWithAnEmptyRawLog) {
     EXPECT_EQ(out[0], '-') << out; // the port's negative result
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail) << out;
     EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
-    ASSERT_TRUE(fs::exists(dir.path("varno.dat")));
-    EXPECT_EQ(fs::file_size(dir.path("varno.dat")), 0u);
+    ASSERT_TRUE(fs::exists(dir / "varno.dat"));
+    EXPECT_EQ(fs::file_size(dir / "varno.dat"), 0u);
 }
 
 TEST(KxviewStart, ExtraArgumentsGetTheUsageLineAndExitTwoTouchingNothing) {
     ScratchDirectory dir;
-    write_file(dir.path("a.dat"), Bytes(256, 0x00));
-    KxviewProcess kxview(dir, {"a.dat", "b.dat"});
+    write_file(dir / "a.dat", Bytes(256, 0x00));
+    ChildProcess kxview = start_kxview(dir, {"a.dat", "b.dat"});
     EXPECT_EQ(kxview.wait_for_exit(5s), 2);
     EXPECT_EQ(kxview.out(), "");
     EXPECT_EQ(kxview.err(), "usage: kxview [RECORDING]\n");
-    EXPECT_FALSE(fs::exists(dir.path("varno.dat")));
+    EXPECT_FALSE(fs::exists(dir / "varno.dat"));
 }
 
 TEST(KxviewStart, RawLogThatCannotBeCreatedIsRefusedAfterThePortOpened) {
     ScratchDirectory dir;
-    LinkedPty pty(dir.path("COM1"));
-    fs::create_directory(dir.path("varno.dat"));
-    KxviewProcess kxview(dir, {});
+    LinkedPty pty(dir / "COM1");
+    fs::create_directory(dir / "varno.dat");
+    ChildProcess kxview = start_kxview(dir, {});
     EXPECT_EQ(kxview.wait_for_exit(5s), 1);
     EXPECT_EQ(kxview.out(), "Cannot create raw log varno.dat\n");
 }
 
 TEST(KxviewStart, PanelThatCannotBeLoadedGivesTheReasonAndExitsOne) {
     ScratchDirectory dir;
-    LinkedPty pty(dir.path("COM1"));
-    write_file(dir.path("kx.uir"), Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'a', 'n', 'e', 'l'});
-    KxviewProcess kxview(dir, {});
+    LinkedPty pty(dir / "COM1");
+    write_file(dir / "kx.uir", "not a panel");
+    ChildProcess kxview = start_kxview(dir, {});
     EXPECT_EQ(kxview.wait_for_exit(5s), 1);
     std::string out = kxview.out();
     const std::string head = "Cannot load panel kx.uir: ";
     EXPECT_EQ(out.rfind(head, 0), 0u) << out;
     EXPECT_GT(out.size(), head.size() + 1) << "no reason given";
     EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
-    ASSERT_TRUE(fs::exists(dir.path("varno.dat")));
-    EXPECT_EQ(fs::file_size(dir.path("varno.dat")), 0u);
+    ASSERT_TRUE(fs::exists(dir / "varno.dat"));
+    EXPECT_EQ(fs::file_size(dir / "varno.dat"), 0u);
 }
 
 // Live over a pseudo-terminal ---------------------------------------------------
@@ -93,11 +108,11 @@ TEST(KxviewStart, PanelThatCannotBeLoadedGivesTheReasonAndExitsOne) {
 // kxview live on a pseudo-terminal linked as COM1 in a scratch directory.
 class KxviewLive : public ::testing::Test {
   protected:
-    std::string raw_log() { return read_file(dir.path("varno.dat")); }
+    std::string raw_log() { return read_file(dir / "varno.dat"); }
     // Each pass starts by flushing the line until it goes quiet, so frames
     // sent too early are lost. Sends a probe frame until one lands in the
     // raw log: from then on every frame sent is read.
-    bool wait_until_reading(KxviewProcess& kxview) {
+    bool wait_until_reading(ChildProcess& kxview) {
         Bytes probe = live_frames(1);
         for (int attempt = 0; attempt < 20 && kxview.running(); ++attempt) {
             pty.write(probe);
@@ -127,17 +142,17 @@ class KxviewLive : public ::testing::Test {
             EXPECT_EQ(log.compare(at, probe.size(), probe), 0) << "at " << at;
     }
     // The exit status after `signal_number`, sent once kxview answers it.
-    static int status_after(KxviewProcess& kxview, int signal_number) {
-        EXPECT_TRUE(kxview.wait_until_quit_handler_armed(2s));
+    static int status_after(ChildProcess& kxview, int signal_number) {
+        EXPECT_TRUE(kxview.wait_until_catching(SIGTERM, 2s));
         kxview.send(signal_number);
         return kxview.wait_for_exit(3s);
     }
     ScratchDirectory dir;
-    LinkedPty pty{dir.path("COM1")};
+    LinkedPty pty{dir / "COM1"};
 };
 
 TEST_F(KxviewLive, FramesArriveByteIdenticalInTheRawLogAndSigtermQuitsWithZero) {
-    KxviewProcess kxview(dir, {});
+    ChildProcess kxview = start_kxview(dir, {});
     ASSERT_TRUE(wait_until_reading(kxview)) << kxview.out() << kxview.err();
     Bytes frames = live_frames(12);
     pty.write(frames);
@@ -151,13 +166,13 @@ TEST_F(KxviewLive, FramesArriveByteIdenticalInTheRawLogAndSigtermQuitsWithZero) 
 }
 
 TEST_F(KxviewLive, SigintQuitsWithZeroLikeSigterm) {
-    KxviewProcess kxview(dir, {});
+    ChildProcess kxview = start_kxview(dir, {});
     ASSERT_TRUE(wait_until_reading(kxview)) << kxview.out() << kxview.err();
     EXPECT_EQ(status_after(kxview, SIGINT), 0);
 }
 
 TEST_F(KxviewLive, HungUpLineKeepsTheProgramUpAndSigtermStillQuits) {
-    KxviewProcess kxview(dir, {});
+    ChildProcess kxview = start_kxview(dir, {});
     ASSERT_TRUE(wait_until_reading(kxview)) << kxview.out() << kxview.err();
     std::string logged = raw_log();
     pty.hang_up();
@@ -171,7 +186,7 @@ TEST_F(KxviewLive, HungUpLineKeepsTheProgramUpAndSigtermStillQuits) {
 // is read then is a run of whole reads of the stream, nothing dropped between.
 TEST_F(KxviewLive, LineThatNeverGoesQuietStillHasItsFramesRead) {
     Bytes pattern = live_frames(1);
-    KxviewProcess kxview(dir, {});
+    ChildProcess kxview = start_kxview(dir, {});
     EndlessSender sender(&pty, pattern);
     ASSERT_TRUE(wait_until([&] { return raw_log().size() >= 4 * pattern.size(); }, 6s))
         << raw_log().size() << " bytes logged";
@@ -188,7 +203,7 @@ TEST_F(KxviewLive, LineThatNeverGoesQuietStillHasItsFramesRead) {
 // Fewer frames than fill the stream's buffer: they are in the file only
 // because each is flushed as it is read.
 TEST_F(KxviewLive, EveryFrameReadBeforeSigkillIsInTheRawLog) {
-    KxviewProcess kxview(dir, {});
+    ChildProcess kxview = start_kxview(dir, {});
     ASSERT_TRUE(wait_until_reading(kxview)) << kxview.out() << kxview.err();
     Bytes frames = live_frames(5);
     pty.write(frames);
@@ -209,16 +224,16 @@ TEST(KxviewReplay, RecordingWithBadRecordsRunsToItsEndAndQuitsOnSigtermWithZero)
     append(&recording, Bytes(300, 0x5A)); // fails the checksum, no sync pattern within
     append(&recording, sealed(frame_with(0, {0xEB, 0x90, 0x00, 0x02, 0x00, 0x01})));
     append(&recording, Bytes(100, 0xEB)); // a short tail
-    write_file(dir.path("recording.dat"), recording);
-    KxviewProcess kxview(dir, {"recording.dat"});
-    ASSERT_TRUE(kxview.wait_until_quit_handler_armed(5s)) << kxview.out() << kxview.err();
+    write_file(dir / "recording.dat", recording);
+    ChildProcess kxview = start_kxview(dir, {"recording.dat"});
+    ASSERT_TRUE(kxview.wait_until_catching(SIGTERM, 5s)) << kxview.out() << kxview.err();
     // Two good records and the end of input, at five reads a second.
     std::this_thread::sleep_for(800ms);
     ASSERT_TRUE(kxview.running());
     kxview.send(SIGTERM);
     EXPECT_EQ(kxview.wait_for_exit(3s), 0);
     EXPECT_EQ(kxview.out(), "");
-    EXPECT_FALSE(fs::exists(dir.path("varno.dat")));
+    EXPECT_FALSE(fs::exists(dir / "varno.dat"));
 }
 
 } // namespace

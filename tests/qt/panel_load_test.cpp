@@ -2,17 +2,17 @@
 // and a missing or broken file fails with a message the caller can print.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <string>
 
+#include "files.h"
 #include "graph.h"
 #include "inputs.h"
 #include "panel_fixture.h"
+#include "scratch_directory.h"
 #include "strip_chart.h"
 
 namespace {
@@ -24,25 +24,12 @@ QByteArray panel_source() {
 }
 
 // Writes `text` as `name` into `directory` and returns its path.
-std::string write_file(const QTemporaryDir& directory, const char* name, const QByteArray& text) {
-    QString path = directory.filePath(QLatin1String(name));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    return path.toStdString();
+std::string write_file(const ScratchDirectory& directory, const std::string& name,
+                       const QByteArray& text) {
+    std::string path = directory / name;
+    ::write_file(path, text.toStdString());
+    return path;
 }
-
-// The working directory is changed for the life of the object.
-class WorkingDirectory {
-  public:
-    explicit WorkingDirectory(const QString& path) : previous_(QDir::currentPath()) {
-        QDir::setCurrent(path);
-    }
-    ~WorkingDirectory() { QDir::setCurrent(previous_); }
-
-  private:
-    QString previous_;
-};
 
 } // namespace
 
@@ -95,11 +82,11 @@ TEST_F(PanelTest, InitialValuesMatchTheSettingsOfAFreshPass) {
 }
 
 TEST(PanelLoad, BareNameIsFoundInTheWorkingDirectoryFirst) {
-    QTemporaryDir directory;
+    ScratchDirectory directory;
     QByteArray text = panel_source();
     text.replace("<string>kx telemetry display</string>", "<string>local copy</string>");
     write_file(directory, "kx.uir", text);
-    WorkingDirectory here(directory.path());
+    WorkingDirectory here(directory.root());
     int panel = LoadPanel(0, "kx.uir", PANEL);
     ASSERT_GT(panel, 0) << PanelLoadError();
     EXPECT_EQ(kxqt::test::panel_window(panel)->windowTitle(), QStringLiteral("local copy"));
@@ -108,16 +95,15 @@ TEST(PanelLoad, BareNameIsFoundInTheWorkingDirectoryFirst) {
 }
 
 TEST(PanelLoad, MissingFileFailsWithItsNameAndTheDirectoriesSearched) {
-    QTemporaryDir directory;
-    WorkingDirectory here(directory.path());
+    ScratchDirectory directory;
+    WorkingDirectory here(directory.root());
     EXPECT_LT(LoadPanel(0, "absent.uir", PANEL), 0);
     std::string error = PanelLoadError();
-    EXPECT_EQ(error.rfind("absent.uir: not found in " + directory.path().toStdString(), 0), 0u)
-        << error;
+    EXPECT_EQ(error.rfind("absent.uir: not found in " + directory.root(), 0), 0u) << error;
 }
 
 TEST(PanelLoad, MalformedFileFailsWithTheLoadersReason) {
-    QTemporaryDir directory;
+    ScratchDirectory directory;
     std::string path = write_file(directory, "broken.uir", "<ui version=\"4.0\"><widget class=");
     EXPECT_LT(LoadPanel(0, path.c_str(), PANEL), 0);
     std::string error = PanelLoadError();
@@ -126,7 +112,7 @@ TEST(PanelLoad, MalformedFileFailsWithTheLoadersReason) {
 }
 
 TEST(PanelLoad, FileWithoutAControlNamesIt) {
-    QTemporaryDir directory;
+    ScratchDirectory directory;
     QByteArray text = panel_source();
     text.replace("name=\"PANEL_QUIT\"", "name=\"quitButton\"");
     std::string path = write_file(directory, "kx.uir", text);
@@ -135,7 +121,7 @@ TEST(PanelLoad, FileWithoutAControlNamesIt) {
 }
 
 TEST(PanelLoad, ControlOfTheWrongKindIsNamed) {
-    QTemporaryDir directory;
+    ScratchDirectory directory;
     QByteArray text = panel_source();
     text.replace("<widget class=\"QCheckBox\" name=\"PANEL_XLOG\">",
                  "<widget class=\"QPushButton\" name=\"PANEL_XLOG\">");

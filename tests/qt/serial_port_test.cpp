@@ -1,16 +1,16 @@
 // The serial port over real pseudo-terminals, linked as COM1 in a temporary
 // working directory.
-#include <QDir>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cerrno>
 #include <gtest/gtest.h>
-#include <pty.h>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
+#include "linked_pty.h"
 #include "runtime.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -19,30 +19,6 @@ using Bytes = std::vector<unsigned char>;
 constexpr double TIMEOUT = 0.2;
 // A little slack for the clock's granularity below the time-out.
 constexpr double AT_LEAST_TIMEOUT = TIMEOUT - 0.01;
-
-// The instrument's end of the line.
-class Pty {
-  public:
-    Pty() {
-        int slave = -1;
-        EXPECT_EQ(openpty(&master_, &slave, nullptr, nullptr, nullptr), 0);
-        path_ = ttyname(slave);
-        ::close(slave);
-    }
-    ~Pty() { hang_up(); }
-    const std::string& path() const { return path_; }
-    void send(const Bytes& bytes) {
-        EXPECT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-    void hang_up() {
-        if (master_ >= 0) ::close(master_);
-        master_ = -1;
-    }
-
-  private:
-    int master_ = -1;
-    std::string path_;
-};
 
 Bytes pattern(int count, int start = 0) {
     Bytes bytes(static_cast<std::size_t>(count));
@@ -53,14 +29,6 @@ Bytes pattern(int count, int start = 0) {
 
 class SerialPort : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(directory.isValid());
-        previous = QDir::currentPath();
-        QDir::setCurrent(directory.path());
-        link_com1(pty->path().c_str());
-    }
-    void TearDown() override { QDir::setCurrent(previous); }
-
     void link_com1(const char* target) {
         ::unlink("COM1");
         ASSERT_EQ(::symlink(target, "COM1"), 0);
@@ -72,12 +40,13 @@ class SerialPort : public testing::Test {
     }
     // Sends `bytes` from the instrument's end once the reader waits.
     void send_later(const Bytes& bytes) {
-        QTimer::singleShot(30, [this, bytes] { pty->send(bytes); });
+        QTimer::singleShot(30, [this, bytes] { pty->write(bytes); });
     }
 
-    QTemporaryDir directory;
-    QString previous;
-    std::unique_ptr<Pty> pty = std::make_unique<Pty>();
+    ScratchDirectory directory;
+    WorkingDirectory here{directory.root()};
+    // The instrument's end of the line.
+    std::unique_ptr<LinkedPty> pty = std::make_unique<LinkedPty>("COM1");
 };
 
 // Seconds that `read` took.
@@ -93,7 +62,7 @@ TEST_F(SerialPort, FrameOf256BytesArrivingInPartsIsReadWhole) {
     ASSERT_EQ(open(), 0);
     SetComTime(1, 1.05);
     Bytes frame = pattern(256);
-    pty->send(Bytes(frame.begin(), frame.begin() + 100));
+    pty->write(Bytes(frame.begin(), frame.begin() + 100));
     send_later(Bytes(frame.begin() + 100, frame.end()));
     Bytes buffer(256);
     int got = 0;
@@ -106,7 +75,7 @@ TEST_F(SerialPort, FrameOf256BytesArrivingInPartsIsReadWhole) {
 TEST_F(SerialPort, ShortReadReturnsItsCountAfterTheTimeOut) {
     open_with_timeout();
     Bytes part = pattern(100, 3);
-    pty->send(part);
+    pty->write(part);
     Bytes buffer(256);
     int got = 0;
     double took = timed([&] { got = ComRd(1, buffer.data(), 256); });
@@ -117,7 +86,7 @@ TEST_F(SerialPort, ShortReadReturnsItsCountAfterTheTimeOut) {
 
 TEST_F(SerialPort, ComRdByteReturnsEachByteThenGoesNegativeAfterTheTimeOut) {
     open_with_timeout();
-    pty->send({0x00, 0xFF});
+    pty->write({0x00, 0xFF});
     EXPECT_EQ(ComRdByte(1), 0x00);
     EXPECT_EQ(ComRdByte(1), 0xFF);
     int result = 0;
@@ -141,8 +110,8 @@ TEST_F(SerialPort, VanishedDeviceFailsAfterTheTimeOutAndIsReadAgainWhenBack) {
     }
     EXPECT_LT(ComRdByte(1), 0);
     // The adapter is plugged in again behind the same name.
-    pty = std::make_unique<Pty>();
-    link_com1(pty->path().c_str());
+    ::unlink("COM1");
+    pty = std::make_unique<LinkedPty>("COM1");
     Bytes frame = pattern(256, 11);
     send_later(frame);
     SetComTime(1, 1.05);

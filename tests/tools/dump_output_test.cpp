@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "dump_output.h"
-#include "frame_test_support.h"
-#include "program_run.h"
+#include "files.h"
+#include "frames.h"
 
 namespace {
 

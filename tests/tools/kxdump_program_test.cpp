@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "frame_test_support.h"
-#include "program_run.h"
+#include "child_process.h"
+#include "files.h"
+#include "frames.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -41,7 +43,7 @@ std::string corrupted(const Frame& frame) {
 ProgramResult kxdump(const std::vector<std::string>& args, const std::string& out_path = "") {
     std::vector<std::string> argv{KXDUMP};
     argv.insert(argv.end(), args.begin(), args.end());
-    return run_program(argv, "", out_path);
+    return run_program(argv, {.out_path = out_path});
 }
 
 // "frame", "offset" and "skipped" of each frame line, then the summary's
@@ -59,7 +61,7 @@ std::vector<std::string> places(const std::string& out) {
 } // namespace
 
 TEST(KxdumpProgram, GoldenRecordingGivesTheGoldenOutput) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     write_file(scratch / "rec.dat", golden_recording());
     ProgramResult result = kxdump({scratch / "rec.dat"});
     EXPECT_EQ(result.status, 0);
@@ -99,7 +101,7 @@ TEST(KxdumpProgram, RecordingsWithFaultsGiveTheirPlacesAndSkippedCounts) {
         {"empty", "", {R"({"summary": {"frames": 0, "skipped": 0, "mode_frames": [0, 0, 0, 0])"}},
     };
     for (const Case& c : cases) {
-        Scratch scratch;
+        ScratchDirectory scratch;
         write_file(scratch / "rec.dat", c.recording);
         ProgramResult result = kxdump({scratch / "rec.dat"});
         EXPECT_EQ(result.status, 0) << c.name;
@@ -108,7 +110,7 @@ TEST(KxdumpProgram, RecordingsWithFaultsGiveTheirPlacesAndSkippedCounts) {
 }
 
 TEST(KxdumpProgram, EmptyRecordingPlotsZeroEverywhere) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     write_file(scratch / "rec.dat", "");
     std::vector<std::string> lines = lines_of(kxdump({scratch / "rec.dat"}).out);
     ASSERT_EQ(lines.size(), 1u);
@@ -117,7 +119,7 @@ TEST(KxdumpProgram, EmptyRecordingPlotsZeroEverywhere) {
 }
 
 TEST(KxdumpProgram, SummaryAloneIsTheLastGoldenLine) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     write_file(scratch / "rec.dat", golden_recording());
     ProgramResult result = kxdump({"--summary", scratch / "rec.dat"});
     EXPECT_EQ(result.status, 0);
@@ -125,7 +127,7 @@ TEST(KxdumpProgram, SummaryAloneIsTheLastGoldenLine) {
 }
 
 TEST(KxdumpProgram, CsvHasAHeaderAndOneRowPerGoodFrame) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     write_file(scratch / "rec.dat", golden_recording() + corrupted(golden(0)) + golden_recording());
     ProgramResult result = kxdump({scratch / "rec.dat", "--csv"});
     EXPECT_EQ(result.status, 0);
@@ -137,7 +139,7 @@ TEST(KxdumpProgram, CsvHasAHeaderAndOneRowPerGoodFrame) {
 }
 
 TEST(KxdumpProgram, SpectrumFileBesideTheJson) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     write_file(scratch / "rec.dat", golden_recording());
     ProgramResult result = kxdump({"--spectrum", scratch / "spectrum.csv", scratch / "rec.dat"});
     EXPECT_EQ(result.status, 0);
@@ -149,20 +151,20 @@ TEST(KxdumpProgram, SpectrumFileBesideTheJson) {
 }
 
 TEST(KxdumpProgram, UnopenableRecordingIsStatusOneAndNothingOnOutput) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     ProgramResult missing = kxdump({scratch / "missing.dat"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err,
               "kxdump: cannot open " + (scratch / "missing.dat") + ": No such file or directory\n");
-    ProgramResult directory = kxdump({scratch.path});
+    ProgramResult directory = kxdump({scratch.root()});
     EXPECT_EQ(directory.status, 1);
     EXPECT_EQ(directory.out, "");
-    EXPECT_EQ(directory.err, "kxdump: cannot read " + scratch.path + ": Is a directory\n");
+    EXPECT_EQ(directory.err, "kxdump: cannot read " + scratch.root() + ": Is a directory\n");
 }
 
 TEST(KxdumpProgram, WriteFailuresAreStatusOneNotSuccess) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     write_file(scratch / "rec.dat", golden_recording());
     ProgramResult out = kxdump({scratch / "rec.dat"}, "/dev/full");
     EXPECT_EQ(out.status, 1);
@@ -197,13 +199,13 @@ TEST(KxdumpProgram, HelpAndVersion) {
 }
 
 TEST(KxdumpProgram, PipeIsRefusedBecauseTheReaderStepsBack) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     std::string fifo = scratch / "pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    RunningProgram dump = start_program({KXDUMP, fifo});
+    ChildProcess dump({KXDUMP, fifo});
     int writer = open(fifo.c_str(), O_WRONLY); // meets kxdump's open
     ASSERT_GE(writer, 0);
-    ProgramResult result = finish_program(dump);
+    ProgramResult result = dump.finish();
     close(writer);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
@@ -211,7 +213,7 @@ TEST(KxdumpProgram, PipeIsRefusedBecauseTheReaderStepsBack) {
 }
 
 TEST(KxdumpProgram, RefusedSpectrumFileIsStatusOneAndLosesNothing) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     write_file(scratch / "rec.dat", golden_recording());
     struct Case {
         std::string spectrum;

@@ -7,35 +7,30 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "child_process.h"
+#include "files.h"
 #include "frame_format.h"
-#include "program_run.h"
+#include "scratch_directory.h"
+#include "wait_until.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Frame = std::array<unsigned char, FRAME_SIZE>;
 
-bool exists(const std::string& path) {
-    struct stat status;
-    return lstat(path.c_str(), &status) == 0;
-}
-
 // Waits (bounded) until kxsim has made its link.
 bool wait_for_link(const std::string& path) {
-    for (int i = 0; i < 300 && !exists(path); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return exists(path);
+    return wait_until([&] { return entry_exists(path); }, std::chrono::seconds(3));
 }
 
-RunningProgram start_kxsim(const Scratch& scratch, const std::vector<std::string>& args) {
+ChildProcess start_kxsim(const ScratchDirectory& scratch, const std::vector<std::string>& args) {
     std::vector<std::string> argv{KXSIM, "--link", "TTY"};
     argv.insert(argv.end(), args.begin(), args.end());
-    return start_program(argv, scratch.path);
+    return ChildProcess(argv, {.directory = scratch.root()});
 }
 
 // Reads one whole frame, or returns false once the line ends or stays quiet
@@ -71,8 +66,8 @@ void expect_in_order(const std::vector<Frame>& frames) {
 // Only frames sent while the line is open arrive, so the time from opening it
 // to the n-th frame is at least n - 1 periods, however late the reader runs.
 TEST(KxsimLink, DeliversWholeFramesInOrderAtTheLinePace) {
-    Scratch scratch;
-    RunningProgram sim = start_kxsim(scratch, {"--count", "10"});
+    ScratchDirectory scratch;
+    ChildProcess sim = start_kxsim(scratch, {"--count", "10"});
     ASSERT_TRUE(wait_for_link(scratch / "TTY"));
     auto opened = Clock::now();
     int fd = open_line(scratch / "TTY");
@@ -82,7 +77,7 @@ TEST(KxsimLink, DeliversWholeFramesInOrderAtTheLinePace) {
     for (Frame frame; read_frame(fd, &frame); last = Clock::now())
         frames.push_back(frame);
     close(fd);
-    ProgramResult result = finish_program(sim);
+    ProgramResult result = sim.finish();
     EXPECT_EQ(result.status, 0);
     // Frames sent before the line was opened went nowhere, as on a real line.
     ASSERT_GE(frames.size(), 4u);
@@ -90,14 +85,14 @@ TEST(KxsimLink, DeliversWholeFramesInOrderAtTheLinePace) {
     expect_in_order(frames);
     auto took = std::chrono::duration<double>(last - opened).count();
     EXPECT_GT(took, 0.13 * static_cast<double>(frames.size() - 1));
-    EXPECT_FALSE(exists(scratch / "TTY"));
+    EXPECT_FALSE(entry_exists(scratch / "TTY"));
     EXPECT_TRUE(result.err.starts_with("kxsim: streaming on TTY -> /dev/pts/")) << result.err;
     EXPECT_NE(result.err.find("kxsim: 10 records: 10 good,"), std::string::npos) << result.err;
 }
 
 TEST(KxsimLink, SlowerRateSpacesTheFrames) {
-    Scratch scratch;
-    RunningProgram sim = start_kxsim(scratch, {"--count", "6", "--rate", "4"});
+    ScratchDirectory scratch;
+    ChildProcess sim = start_kxsim(scratch, {"--count", "6", "--rate", "4"});
     ASSERT_TRUE(wait_for_link(scratch / "TTY"));
     auto opened = Clock::now();
     int fd = open_line(scratch / "TTY");
@@ -107,14 +102,14 @@ TEST(KxsimLink, SlowerRateSpacesTheFrames) {
         ASSERT_TRUE(read_frame(fd, &frame)) << i;
     auto took = std::chrono::duration<double>(Clock::now() - opened).count();
     close(fd);
-    kill(sim.pid, SIGTERM);
-    finish_program(sim);
+    sim.send(SIGTERM);
+    sim.finish();
     EXPECT_GT(took, 2 * 0.245);
 }
 
 TEST(KxsimLink, ReaderThatLeavesAndComesBackGetsWholeFramesAgain) {
-    Scratch scratch;
-    RunningProgram sim = start_kxsim(scratch, {"--count", "40"});
+    ScratchDirectory scratch;
+    ChildProcess sim = start_kxsim(scratch, {"--count", "40"});
     ASSERT_TRUE(wait_for_link(scratch / "TTY"));
     for (int visit = 0; visit < 2; ++visit) {
         int fd = open_line(scratch / "TTY");
@@ -129,8 +124,8 @@ TEST(KxsimLink, ReaderThatLeavesAndComesBackGetsWholeFramesAgain) {
         // Gone for a while: kxsim sends into the void and keeps going.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
-    kill(sim.pid, SIGTERM);
-    ProgramResult result = finish_program(sim);
+    sim.send(SIGTERM);
+    ProgramResult result = sim.finish();
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.err.find("not delivered (no reader, or one that stopped reading)"),
               std::string::npos)
@@ -139,21 +134,21 @@ TEST(KxsimLink, ReaderThatLeavesAndComesBackGetsWholeFramesAgain) {
 
 TEST(KxsimLink, SignalsRemoveTheLink) {
     for (int signal : {SIGTERM, SIGINT}) {
-        Scratch scratch;
-        RunningProgram sim = start_kxsim(scratch, {});
+        ScratchDirectory scratch;
+        ChildProcess sim = start_kxsim(scratch, {});
         ASSERT_TRUE(wait_for_link(scratch / "TTY"));
-        kill(sim.pid, signal);
-        ProgramResult result = finish_program(sim);
+        sim.send(signal);
+        ProgramResult result = sim.finish();
         EXPECT_EQ(result.status, 0) << signal;
-        EXPECT_FALSE(exists(scratch / "TTY")) << signal;
+        EXPECT_FALSE(entry_exists(scratch / "TTY")) << signal;
         EXPECT_NE(result.err.find(" records: "), std::string::npos) << result.err;
     }
 }
 
 TEST(KxsimLink, ExistingFileIsNeverReplaced) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     write_file(scratch / "TTY", "precious");
-    ProgramResult result = finish_program(start_kxsim(scratch, {"--count", "1"}));
+    ProgramResult result = start_kxsim(scratch, {"--count", "1"}).finish();
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "kxsim: TTY exists and is not a link to a pseudo-terminal; remove it "
                           "or choose another name with --link\n");
@@ -161,10 +156,10 @@ TEST(KxsimLink, ExistingFileIsNeverReplaced) {
 }
 
 TEST(KxsimLink, StaleLinkFromAnEarlierRunIsReplaced) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     ASSERT_EQ(symlink("/dev/pts/nonexistent", (scratch / "TTY").c_str()), 0);
-    RunningProgram sim = start_kxsim(scratch, {"--count", "2"});
-    ProgramResult result = finish_program(sim);
+    ChildProcess sim = start_kxsim(scratch, {"--count", "2"});
+    ProgramResult result = sim.finish();
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_FALSE(exists(scratch / "TTY"));
+    EXPECT_FALSE(entry_exists(scratch / "TTY"));
 }

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "program_run.h"
+#include "child_process.h"
+#include "files.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -44,7 +46,7 @@ long long frames_found(const std::string& recording) {
 } // namespace
 
 TEST(KxsimProgram, WritesAThousandWholeFramesByDefault) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     ProgramResult result = kxsim({"--out", scratch / "rec.dat"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "kxsim: 1000 records: 1000 good, 0 corrupted, 0 dropped; 0 junk runs, "
@@ -54,7 +56,7 @@ TEST(KxsimProgram, WritesAThousandWholeFramesByDefault) {
 }
 
 TEST(KxsimProgram, SameSeedSameBytes) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     const std::vector<std::string> faults{"--count", "300", "--bad",  "0.1",
                                           "--junk",  "0.1", "--drop", "0.1"};
     auto run = [&](const std::string& name, const std::string& seed) {
@@ -70,7 +72,7 @@ TEST(KxsimProgram, SameSeedSameBytes) {
 }
 
 TEST(KxsimProgram, KxdumpFindsExactlyTheGoodRecords) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     for (const char* seed : {"1", "2", "3"}) {
         for (const char* p : {"0.05", "0.3"}) {
             ProgramResult result = kxsim({"--out", scratch / "rec.dat", "--count", "2000", "--seed",
@@ -102,7 +104,7 @@ TEST(KxsimProgram, InvalidValuesAreUsageErrors) {
 }
 
 TEST(KxsimProgram, UnwritableRecordingIsStatusOne) {
-    Scratch scratch;
+    ScratchDirectory scratch;
     ProgramResult missing = kxsim({"--out", scratch / "no/rec.dat"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err,

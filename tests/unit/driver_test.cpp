@@ -4,18 +4,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "controls.h"
 #include "fake_runtime.h"
-#include "frame_test_support.h"
+#include "files.h"
+#include "frames.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -35,18 +32,7 @@ struct Outcome {
 // Each test runs in a fresh, empty working directory, where varno.dat lands.
 class Driver : public ::testing::Test {
   protected:
-    void SetUp() override {
-        fake::reset();
-        home = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "kx-driver-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        fs::current_path(dir);
-    }
-    void TearDown() override {
-        fs::current_path(home);
-        fs::remove_all(dir);
-    }
+    void SetUp() override { fake::reset(); }
     Outcome run(std::vector<std::string> args) {
         args.insert(args.begin(), "kxview");
         std::vector<char*> argv;
@@ -61,12 +47,8 @@ class Driver : public ::testing::Test {
     }
     static bool has_raw_log() { return fs::exists("varno.dat"); }
     static std::uintmax_t raw_log_size() { return fs::file_size("varno.dat"); }
-    static void write_file(const std::string& name, const Bytes& bytes) {
-        std::ofstream out(name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
-    fs::path home, dir;
+    ScratchDirectory dir;
+    WorkingDirectory here{dir.root()};
 };
 
 // Start-up failures --------------------------------------------------------------
@@ -116,7 +98,7 @@ TEST_F(Driver, HelpAndVersionAnswerOnStdoutWithStatusZeroTouchingNothing) {
 }
 
 TEST_F(Driver, RecordingNamedLikeAnOptionIsReachedThroughItsPath) {
-    write_file("--help", {});
+    write_file("--help", "");
     Outcome r = run({"./--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
@@ -206,9 +188,8 @@ TEST_F(Driver, LiveFramesLandInTheRawLogInOrder) {
     Bytes expected;
     append(&expected, a);
     append(&expected, b);
-    std::ifstream in("varno.dat", std::ios::binary);
-    Bytes logged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(logged, expected);
+    std::string logged = read_file("varno.dat");
+    EXPECT_EQ(Bytes(logged.begin(), logged.end()), expected);
 }
 
 TEST_F(Driver, UnlistedEventStartsANewPassWithNothingTornDown) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_runtime.h"
-#include "frame_test_support.h"
+#include "frames.h"
 #include "record_reader.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "frame_test_support.h"
+#include "frames.h"
 
 namespace {
 

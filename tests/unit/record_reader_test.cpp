@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "frame_test_support.h"
+#include "frames.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "fake_runtime.h"
 #include "frame_process.h"
 #include "frame_source.h"
-#include "frame_test_support.h"
+#include "frames.h"
 #include "record_reader.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "controls.h"
 #include "fake_runtime.h"
-#include "frame_test_support.h"
+#include "frames.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "frame_test_support.h"
+#include "frames.h"
 
 #include <cctype>
 #include <fstream>
