@@ -5,10 +5,10 @@
 
 #include <vector>
 
+#include "accumulator.h"
 #include "dump_output.h"
 #include "frame_values.h"
 #include "instrument.h"
-#include "spectrum.h"
 
 namespace {
 

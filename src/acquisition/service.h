@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "spectrum.h"
+#include "accumulator.h"
 
 // Sets the pass up, then answers events and reads frames until a commit on
 // PANEL_QUIT (returns 1) or on a control outside 7 to 16 (returns 0).

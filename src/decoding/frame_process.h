@@ -1,7 +1,7 @@
 // Shows one good frame on the panel.
 #pragma once
 
-#include "spectrum.h"
+#include "accumulator.h"
 
 // Writes the housekeeping, scaled and counter fields of `frame` to their
 // controls, appends rates and group values to the strip charts, and, with

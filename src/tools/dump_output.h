@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "accumulator.h"
 #include "frame_values.h"
-#include "spectrum.h"
 #include "text_buffer.h"
 
 // Where a good frame was found in the recording.

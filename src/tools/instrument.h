@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "accumulator.h"
 #include "frame_format.h"
 #include "sim_random.h"
-#include "spectrum.h"
 
 // A quantity that wanders slowly around its nominal value, as temperatures
 // and supply voltages do (a mean-reverting random walk).

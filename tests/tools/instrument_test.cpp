@@ -5,9 +5,9 @@
 #include <cmath>
 #include <vector>
 
+#include "accumulator.h"
 #include "frame_values.h"
 #include "instrument.h"
-#include "spectrum.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "spectrum.h"
+#include "accumulator.h"
 
 #include <gtest/gtest.h>
 
