@@ -69,7 +69,8 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value);
 
 int SetAxisRange(int panel, int graph, int x_mode, double x_min, double x_max, int y_mode,
                  double y_min, double y_max);
-// plot -1 removes every plot; refresh 1 redraws at once.
+// plot -1 removes every plot. Every change shows at the panel's next paint,
+// which comes at screen pace, so `refresh` asks for nothing more.
 int DeleteGraphPlot(int panel, int graph, int plot, int refresh);
 // Draws one curve of `count` points; `x` and `y` hold values of the given
 // data types. Returns a plot handle.

@@ -46,7 +46,7 @@ void Graph::apply(QCPAxis* axis, Range range, bool log) {
         axis->setTicker(QSharedPointer<QCPAxisTicker>::create());
     Range drawn = drawable(range, log);
     axis->setRange(drawn.min, drawn.max);
-    plot()->replot(QCustomPlot::rpQueuedReplot);
+    changed();
 }
 
 void Graph::set_x_range(Range range) {
@@ -75,7 +75,11 @@ Range Graph::drawn_y_range() const { return range_of(plot()->yAxis); }
 int Graph::add_curve(const QList<double>& x, const QList<double>& y, int colour) {
     QCPGraph* added = plot()->addGraph();
     QColor pen_colour(QRgb(static_cast<unsigned>(colour) & 0xFFFFFFu));
-    added->setPen(QPen(pen_colour, 1.5));
+    // A cosmetic one-pixel pen is drawn as a polyline; a wider one would be
+    // stroked as a polygon, many times slower.
+    QPen pen(pen_colour, 1);
+    pen.setCosmetic(true);
+    added->setPen(pen);
     QColor fill = pen_colour;
     fill.setAlpha(40);
     added->setBrush(fill);
@@ -84,17 +88,24 @@ int Graph::add_curve(const QList<double>& x, const QList<double>& y, int colour)
     added->setData(x, y);
     int handle = next_handle_++;
     added->setProperty("handle", handle);
+    changed();
     return handle;
 }
 
 bool Graph::remove_curve(int handle) {
     for (int i = 0; i < plot()->graphCount(); ++i) {
-        if (curve(plot(), i)->property("handle").toInt() == handle) return plot()->removeGraph(i);
+        if (curve(plot(), i)->property("handle").toInt() == handle) {
+            changed();
+            return plot()->removeGraph(i);
+        }
     }
     return false;
 }
 
-void Graph::remove_curves() { plot()->clearGraphs(); }
+void Graph::remove_curves() {
+    plot()->clearGraphs();
+    changed();
+}
 
 int Graph::curve_count() const { return plot()->graphCount(); }
 
@@ -104,10 +115,6 @@ QList<QPointF> Graph::curve_points(int index) const {
     for (const QCPGraphData& point : *curve(plot(), index)->data())
         points.append({point.key, point.value});
     return points;
-}
-
-void Graph::redraw(bool now) {
-    plot()->replot(now ? QCustomPlot::rpImmediateRefresh : QCustomPlot::rpQueuedReplot);
 }
 
 QString Graph::csv() const {
@@ -122,7 +129,14 @@ QString Graph::csv() const {
 
 QString Graph::x_label() const { return plot()->xAxis->label(); }
 QString Graph::y_label() const { return plot()->yAxis->label(); }
-void Graph::set_x_label(const QString& label) { plot()->xAxis->setLabel(label); }
-void Graph::set_y_label(const QString& label) { plot()->yAxis->setLabel(label); }
+void Graph::set_x_label(const QString& label) {
+    plot()->xAxis->setLabel(label);
+    changed();
+}
+
+void Graph::set_y_label(const QString& label) {
+    plot()->yAxis->setLabel(label);
+    changed();
+}
 
 } // namespace kxqt

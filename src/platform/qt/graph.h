@@ -50,8 +50,6 @@ class Graph : public PlotView {
     int curve_count() const;
     // The points of the index-th curve, in ascending x.
     QList<QPointF> curve_points(int index) const;
-    // Redraws now, or at the next event poll.
-    void redraw(bool now);
 
     QString csv() const override;
 

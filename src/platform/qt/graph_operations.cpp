@@ -37,13 +37,15 @@ int SetAxisRange(int panel, int graph, int x_mode, double x_min, double x_max, i
 }
 
 int DeleteGraphPlot(int panel, int graph, int plot, int refresh) {
+    // Painting is paced: every change shows at the window's next paint, so a
+    // curve removed and plotted again in one frame never shows as a gap.
+    (void)refresh;
     auto* target = find<kxqt::Graph>(panel, graph);
     if (!target) return FAILED;
     if (plot == -1)
         target->remove_curves();
     else if (!target->remove_curve(plot))
         return FAILED;
-    target->redraw(refresh == 1);
     return 0;
 }
 
@@ -55,9 +57,7 @@ int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_
     auto xs = kxqt::plot_values(x, count, x_type);
     auto ys = kxqt::plot_values(y, count, y_type);
     if (!target || !xs || !ys) return FAILED;
-    int handle = target->add_curve(as_list(*xs), as_list(*ys), colour);
-    target->redraw(false);
-    return handle;
+    return target->add_curve(as_list(*xs), as_list(*ys), colour);
 }
 
 int PlotStripChart(int panel, int chart, const void* data, int count, int start, int skip,

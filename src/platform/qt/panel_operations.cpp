@@ -6,6 +6,7 @@
 #include "application.h"
 #include "commit_wiring.h"
 #include "commits.h"
+#include "paint_pace.h"
 #include "controls.h"
 #include "panel_loader.h"
 #include "panel_registry.h"
@@ -29,6 +30,7 @@ int LoadPanel(int parent, const char* file, int resource) {
         load_error = error.toStdString();
         return -1;
     }
+    kxqt::pace_painting(loaded->window);
     int handle = kxqt::add_panel(loaded->window, loaded->controls);
     kxqt::wire_commits(handle, loaded->window, loaded->controls);
     load_error.clear();

@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
+#include "paint_pace.h"
+
 namespace kxqt {
 
 PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) {
@@ -26,8 +28,27 @@ PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(thi
 }
 
 bool PlotView::save_image(const QString& path) {
+    refresh(); // the image shows the latest data even between two paints
     if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) return plot_->savePdf(path);
     return plot_->savePng(path);
+}
+
+void PlotView::refresh() {
+    if (!stale_) return;
+    stale_ = false;
+    before_replot();
+    plot_->replot(QCustomPlot::rpQueuedRefresh);
+}
+
+void PlotView::changed() {
+    stale_ = true;
+    // A plot outside a paced window (while its panel is being loaded) is
+    // replotted the next time the event loop turns, as QCustomPlot would.
+    if (!request_paint(this)) {
+        before_replot();
+        plot_->replot(QCustomPlot::rpQueuedReplot);
+        stale_ = false;
+    }
 }
 
 void PlotView::ask_and_save() {

@@ -19,15 +19,24 @@ class PlotView : public QWidget {
     // Writes the plot as it looks to `path`: PDF when the name ends in
     // ".pdf", PNG otherwise. False when the file could not be written.
     bool save_image(const QString& path);
+    // Replots if the data or the axes changed since the last replot; the
+    // window's paint pacer calls it just before each paint.
+    void refresh();
 
   protected:
     QCustomPlot* plot() const { return plot_; }
+    // Marks the plot as changed: it is replotted when its window next
+    // paints, however often it changes in between.
+    void changed();
+    // Last adjustments before a replot, such as axes that follow the data.
+    virtual void before_replot() {}
 
   private:
     void ask_and_save();
     void copy_csv();
 
     QCustomPlot* plot_;
+    bool stale_ = false;
 };
 
 // Shortest text that reads back as the same double.

@@ -18,6 +18,12 @@ constexpr int NOTHING_READ = -1; // ComRdByte: no byte within the time-out
 constexpr int DEVICE_GONE = -3;  // the device vanished and is not back yet
 constexpr int NOT_OPEN = -4;     // the port was never opened, or closed
 
+// What the port may hold that the program has not read yet: minutes of the
+// line, so that a pause (a dialog open, a slow disk) loses nothing, and
+// bounded, so that a line faster than the program holds the sender back
+// instead of growing the buffer without end.
+constexpr qint64 READ_BUFFER_BYTES = 1 << 20;
+
 // How often a read retries opening a vanished device while it waits out its
 // time-out: often enough to resume at once, rarely enough to cost nothing.
 constexpr int REOPEN_INTERVAL_MS = 100;
@@ -96,6 +102,15 @@ void wait_for_bytes(Port& port, int milliseconds) {
     kxqt::run_painted(loop, milliseconds);
 }
 
+// Takes up to `count` bytes without waiting. When the port's buffer holds
+// too few, it is first topped up straight from the device: at a flood's pace
+// whole frames are read in large blocks, with no turn of the event loop.
+int take_buffered(QSerialPort& serial, unsigned char* buffer, int count) {
+    if (serial.bytesAvailable() < count) serial.waitForReadyRead(0);
+    qint64 read = serial.read(reinterpret_cast<char*>(buffer), count);
+    return read > 0 ? static_cast<int>(read) : 0;
+}
+
 // Reads up to `count` bytes within the port's time-out. A device that is
 // gone is retried until the time-out runs out, and then reported.
 int read_bytes(Port& port, unsigned char* buffer, int count) {
@@ -104,8 +119,7 @@ int read_bytes(Port& port, unsigned char* buffer, int count) {
     for (;;) {
         bool gone = !port.serial.isOpen() && !try_open(port);
         if (!gone) {
-            qint64 read = port.serial.read(reinterpret_cast<char*>(buffer) + got, count - got);
-            if (read > 0) got += static_cast<int>(read);
+            got += take_buffered(port.serial, buffer + got, count - got);
             if (got == count) return got;
             if (failed(port.serial)) {
                 // It stays "open" but fails every later wait at once: close it
@@ -131,6 +145,7 @@ int OpenComConfig(int port, const char* name, long baud, int parity, int data_bi
     CloseCom(port);
     auto* opened = new Port(port, device_path(QString::fromLocal8Bit(name)));
     opened->serial.setPortName(opened->path);
+    opened->serial.setReadBufferSize(READ_BUFFER_BYTES);
     if (!configure(opened->serial, baud, parity, data_bits, stop_bits)) {
         delete opened;
         errno = EINVAL;

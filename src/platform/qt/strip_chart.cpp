@@ -33,6 +33,10 @@ StripChart::StripChart(QWidget* parent) : PlotView(parent) {
     QFont small = legend->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     legend->setFont(small);
+    // Thousands of samples a replot: unsmoothed one-pixel polylines cost a
+    // fraction of smoothed ones and look the same at this density.
+    plot()->setNotAntialiasedElements(QCP::aePlottables);
+    plot()->setPlottingHint(QCP::phFastPolylines, true);
     rebuild();
 }
 
@@ -41,12 +45,14 @@ void StripChart::rebuild() {
     constexpr int colour_count = static_cast<int>(std::size(trace_colours));
     for (int trace = 0; trace < traces_; ++trace) {
         QCPGraph* graph = plot()->addGraph();
-        graph->setPen(QPen(trace_colours[trace % colour_count], 1.2));
+        QPen pen(trace_colours[trace % colour_count], 1);
+        pen.setCosmetic(true);
+        graph->setPen(pen);
         graph->setName(trace < names_.size() ? names_[trace] : tr("trace %1").arg(trace + 1));
     }
     plot()->legend->setVisible(!names_.isEmpty());
     next_sample_ = 0.0;
-    show_latest();
+    changed();
 }
 
 void StripChart::append(const std::vector<double>& values) {
@@ -56,11 +62,10 @@ void StripChart::append(const std::vector<double>& values) {
     next_sample_ += (count + traces_ - 1) / traces_;
     for (int trace = 0; trace < traces_; ++trace)
         plot()->graph(trace)->data()->removeBefore(next_sample_ - history_);
-    show_latest();
+    changed();
 }
 
-void StripChart::show_latest() {
-    // The paper fills from the left until the history is full, then scrolls.
+void StripChart::before_replot() {
     double first = std::max(next_sample_ - history_, 0.0);
     plot()->xAxis->setRange(first, first + history_);
     bool found = false;
@@ -78,7 +83,6 @@ void StripChart::show_latest() {
         double margin = std::max(values.size() * 0.05, 0.5);
         plot()->yAxis->setRange(values.lower - margin, values.upper + margin);
     }
-    plot()->replot(QCustomPlot::rpQueuedReplot);
 }
 
 int StripChart::samples_held(int trace) const {
@@ -117,7 +121,7 @@ void StripChart::set_traces(int count) {
 
 void StripChart::set_history_length(int samples) {
     history_ = std::max(samples, 2);
-    show_latest();
+    changed();
 }
 
 void StripChart::set_trace_names(const QStringList& names) {
@@ -126,6 +130,9 @@ void StripChart::set_trace_names(const QStringList& names) {
 }
 
 QString StripChart::y_label() const { return plot()->yAxis->label(); }
-void StripChart::set_y_label(const QString& label) { plot()->yAxis->setLabel(label); }
+void StripChart::set_y_label(const QString& label) {
+    plot()->yAxis->setLabel(label);
+    changed();
+}
 
 } // namespace kxqt

@@ -38,9 +38,13 @@ class StripChart : public PlotView {
     QString y_label() const;
     void set_y_label(const QString& label);
 
+  protected:
+    // The paper fills from the left until the history is full, then
+    // scrolls; the value axis follows the samples shown.
+    void before_replot() override;
+
   private:
     void rebuild();
-    void show_latest();
 
     int traces_ = 1;
     int history_ = 500;

@@ -1,0 +1,97 @@
+#include "paint_pace.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+
+#include "plot_view.h"
+
+namespace kxqt {
+namespace {
+
+// About thirty pictures a second: as smooth as the screen, and the
+// replotting of the graph and strip charts costs at most that many times.
+constexpr qint64 PAINT_INTERVAL_MS = 33;
+// A window's pacer is its child of this name.
+const QString PACER_NAME = QStringLiteral("kx paint pacer");
+
+// Qt asks a window to paint with an UpdateRequest event whenever one of its
+// widgets changed. The pacer holds those requests back and delivers one
+// itself when the interval since the last paint has passed, with every plot
+// that changed replotted first.
+class PaintPacer : public QObject {
+  public:
+    explicit PaintPacer(QWidget* window) : QObject(window), window_(window) {
+        setObjectName(PACER_NAME);
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::PreciseTimer);
+        connect(&timer_, &QTimer::timeout, this, &PaintPacer::paint);
+        clock_.start();
+        window->installEventFilter(this);
+    }
+
+    void request() {
+        if (timer_.isActive()) return;
+        qint64 since = clock_.elapsed() - last_paint_;
+        timer_.start(static_cast<int>(std::max<qint64>(PAINT_INTERVAL_MS - since, 0)));
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != window_) return false;
+        switch (event->type()) {
+        case QEvent::UpdateRequest:
+            if (painting_) return false;
+            request();
+            return true;
+        case QEvent::Show:
+        case QEvent::WindowStateChange:
+            // Plots that changed while hidden or minimised are still stale.
+            request();
+            return false;
+        default: return false;
+        }
+    }
+
+  private:
+    void paint() {
+        // Qt keeps what is dirty meanwhile; showing the window asks again.
+        if (!window_->isVisible() || window_->isMinimized()) return;
+        for (PlotView* view : window_->findChildren<PlotView*>())
+            view->refresh();
+        painting_ = true;
+        QEvent update(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(window_, &update);
+        painting_ = false;
+        last_paint_ = clock_.elapsed();
+    }
+
+    QWidget* window_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_paint_ = -PAINT_INTERVAL_MS;
+    bool painting_ = false;
+};
+
+PaintPacer* pacer_of(QWidget* window) {
+    return static_cast<PaintPacer*>(
+        window->findChild<QObject*>(PACER_NAME, Qt::FindDirectChildrenOnly));
+}
+
+} // namespace
+
+void pace_painting(QWidget* window) {
+    if (!pacer_of(window)) new PaintPacer(window);
+}
+
+bool request_paint(QWidget* widget) {
+    PaintPacer* pacer = pacer_of(widget->window());
+    if (!pacer) return false;
+    pacer->request();
+    return true;
+}
+
+} // namespace kxqt

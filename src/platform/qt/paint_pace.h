@@ -1,0 +1,19 @@
+// Painting at screen pace. Frames can arrive hundreds a second and a screen
+// shows about thirty pictures: every change lands in the widgets at once, but
+// a panel's window paints its latest state at most once a pace interval, and
+// not at all while it is hidden or minimised.
+#pragma once
+
+class QWidget;
+
+namespace kxqt {
+
+// Holds back the painting of `window`, a panel's top-level widget, to the
+// pace for as long as the window lives.
+void pace_painting(QWidget* window);
+
+// Asks for a paint of the paced window that holds `widget`, within the pace.
+// False when that window is not paced.
+bool request_paint(QWidget* widget);
+
+} // namespace kxqt
