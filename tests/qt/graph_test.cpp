@@ -2,10 +2,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <qcustomplot.h>
 
 #include "graph.h"
 #include "panel_fixture.h"
@@ -186,4 +189,71 @@ TEST_F(GraphTest, SavesImagesAsPngAndPdf) {
     EXPECT_EQ(png_file.read(4), QByteArray("\x89PNG"));
     EXPECT_EQ(pdf_file.read(4), QByteArray("%PDF"));
     EXPECT_FALSE(graph()->save_image(directory.filePath(QStringLiteral("missing/dir.png"))));
+}
+
+// Counts, per plot, the replots into its buffers and the paints onto the
+// window.
+class DrawCounter : public QObject {
+  public:
+    explicit DrawCounter(QWidget* window) {
+        for (QCustomPlot* plot : window->findChildren<QCustomPlot*>()) {
+            plot->installEventFilter(this);
+            connect(plot, &QCustomPlot::afterReplot, this, [this, plot] { ++replots[plot]; });
+        }
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints[watched];
+        return false;
+    }
+    std::map<QObject*, int> replots;
+    std::map<QObject*, int> paints;
+};
+
+QCustomPlot* plot_in(QWidget* view) { return view->findChild<QCustomPlot*>(); }
+
+TEST_F(GraphTest, BurstOfFramesIsPaintedAtScreenPaceAndNeverHalfDone) {
+    DrawCounter counter(kxqt::test::panel_window(panel));
+    QCustomPlot* spectrum = plot_in(graph());
+    QCustomPlot* rates = plot_in(widget<kxqt::StripChart>(PANEL_RATES));
+    QCustomPlot* groups = plot_in(widget<kxqt::StripChart>(PANEL_GROUP_CHART));
+    const int16_t x[] = {1, 2, 3};
+    const float y[] = {1.0f, 4.0f, 2.0f};
+    int32_t rate_values[20] = {};
+    QElapsedTimer clock;
+    clock.start();
+    for (int frame = 0; frame < 100; ++frame) {
+        // The spectrum is emptied and plotted again in every frame: nothing
+        // may be drawn in between, or the graph would blink.
+        DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1);
+        ASSERT_EQ(counter.paints[spectrum] + counter.replots[spectrum], 0);
+        PlotXY(panel, PANEL_SPECTRUM, x, y, 3, TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1, 0xFF);
+        rate_values[0] = frame;
+        PlotStripChart(panel, PANEL_RATES, rate_values, 20, 0, 0, TYPE_INT32);
+    }
+    EXPECT_EQ(counter.replots[rates], 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints[spectrum] > 0; }, 2000));
+    QTest::qWait(150);
+    // At most one replot per 33 ms pace interval, plus the first.
+    int most = static_cast<int>(clock.elapsed() / 33) + 1;
+    EXPECT_EQ(counter.replots[spectrum], 1);
+    EXPECT_EQ(counter.replots[rates], 1);
+    EXPECT_LE(counter.paints[spectrum], most);
+    EXPECT_EQ(counter.replots[groups], 0); // unchanged: not replotted
+    EXPECT_EQ(graph()->curve_count(), 1);
+}
+
+TEST_F(GraphTest, HiddenOrMinimisedWindowReplotsNothingUntilShownAgain) {
+    QWidget* window = kxqt::test::panel_window(panel);
+    QCustomPlot* rates = plot_in(widget<kxqt::StripChart>(PANEL_RATES));
+    int32_t values[20] = {};
+    for (bool minimise : {false, true}) {
+        SCOPED_TRACE(minimise ? "minimised" : "hidden");
+        DrawCounter counter(window);
+        minimise ? window->showMinimized() : window->hide();
+        PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+        QTest::qWait(100);
+        EXPECT_EQ(counter.replots[rates], 0);
+        window->showNormal();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.replots[rates] > 0; }, 2000));
+    }
 }
