@@ -83,6 +83,10 @@ int Graph::add_curve(const QList<double>& x, const QList<double>& y, int colour)
     QColor fill = pen_colour;
     fill.setAlpha(40);
     added->setBrush(fill);
+    // A stepped line is all horizontal and vertical strokes, and the faint
+    // fill shows no jagged edge: smoothing would cost much and show nothing.
+    added->setAntialiased(false);
+    added->setAntialiasedFill(false);
     // Each point is a bin's centre: a stepped line reads as a histogram.
     added->setLineStyle(QCPGraph::lsStepCenter);
     added->setData(x, y);

@@ -14,6 +14,9 @@
 namespace kxqt {
 
 PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) {
+    // Nothing is drawn on the overlay: without a buffer of its own, a replot
+    // clears and a paint copies one pixmap instead of two.
+    plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
