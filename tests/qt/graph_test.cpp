@@ -1,9 +1,10 @@
 // The spectrum graph and the strip charts as the program drives them.
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <limits>
@@ -156,20 +157,38 @@ TEST_F(GraphTest, StripChartCsvHasOneRowPerSample) {
                                             "0,1,2,3,4\n1,5,6,7,8\n"));
 }
 
-TEST_F(GraphTest, ContextMenuCopiesCsvWithoutACommit) {
+// Right-clicks the middle of `view`'s plot and returns the texts of the
+// menu that opens, after triggering the item `chosen` (or none).
+QStringList right_click_menu(QWidget* view, const QString& chosen) {
+    QStringList texts;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* action : menu->actions()) {
+            texts << action->text();
+            if (action->text() == chosen) menu->setActiveAction(action);
+        }
+        QTest::keyClick(menu, chosen.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
+    });
+    // Through the window system, as a real click comes: that is where a
+    // right button press becomes a context menu request.
+    QWidget* plot = view->findChild<QCustomPlot*>();
+    QPoint centre = plot->mapTo(plot->window(), plot->rect().center());
+    QTest::mouseClick(plot->window()->windowHandle(), Qt::RightButton, {}, centre);
+    return texts;
+}
+
+TEST_F(GraphTest, RightClickOnEveryPlotOffersItsMenuAndCopiesCsvWithoutACommit) {
     const int16_t x[] = {7};
     const float y[] = {2.0f};
     PlotXY(panel, PANEL_SPECTRUM, x, y, 1, TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1, 0xFF);
-    QStringList texts;
-    QAction* copy = nullptr;
-    for (QAction* action : graph()->actions()) {
-        texts << action->text();
-        if (action->text() == QStringLiteral("Copy data as CSV")) copy = action;
-    }
-    EXPECT_EQ(texts, QStringList({QStringLiteral("Save as image (PNG/PDF)…"),
-                                  QStringLiteral("Copy data as CSV")}));
-    ASSERT_NE(copy, nullptr);
-    copy->trigger();
+    const QStringList menu = {QStringLiteral("Save as image (PNG/PDF)…"),
+                              QStringLiteral("Copy data as CSV")};
+    for (int control : {PANEL_RATES, PANEL_GROUP_CHART})
+        EXPECT_EQ(right_click_menu(kxqt::test::control(panel, control), QString()), menu)
+            << "control " << control;
+    QApplication::clipboard()->clear();
+    EXPECT_EQ(right_click_menu(graph(), menu[1]), menu);
     EXPECT_EQ(QApplication::clipboard()->text(), graph()->csv());
     EXPECT_EQ(commits(), std::vector<int>{});
 }

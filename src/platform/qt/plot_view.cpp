@@ -25,9 +25,11 @@ PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(thi
     connect(save, &QAction::triggered, this, &PlotView::ask_and_save);
     auto* copy = new QAction(tr("Copy data as CSV"), this);
     connect(copy, &QAction::triggered, this, &PlotView::copy_csv);
-    addAction(save);
-    addAction(copy);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
+    // On the plot itself: it is what the pointer is over, and it takes the
+    // mouse events that would ask the wrapper for a menu.
+    plot_->addAction(save);
+    plot_->addAction(copy);
+    plot_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 bool PlotView::save_image(const QString& path) {
