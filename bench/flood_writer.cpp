@@ -8,6 +8,8 @@
 //   kx_flood [--random] [--rate FPS [--warm N]] LINK COPY
 //   --random: frames of random content (busy traces, the costliest to draw)
 //   instead of the simulated instrument's.
+//   --warm N: the first N frames as fast as the line takes them, then
+//   nothing until told "go" again, then the pace.
 //   stdin: "go", "stop"; stdout after "stop": "written FRAMES" or
 //   "stalled FRAMES" when the reader stopped taking bytes mid-frame.
 #include <cerrno>
@@ -135,16 +137,21 @@ Command next_command(bool wait) {
     return Command::none;
 }
 
-// Writes frames until a command other than "go" comes. False when the reader
-// stalled, leaving part of a frame on the line.
+// Writes frames until told "stop", waiting for a second "go" after the
+// warm-up when paced. False when the reader stalled, leaving part of a frame
+// on the line.
 bool flood(const Options& options, PtyLink* link, std::FILE* copy, long* frames,
            Command* last) {
     FrameMaker maker(options.random);
     Pace pace(options.rate);
     unsigned char frame[FRAME_SIZE];
+    bool held = options.rate > 0.0 && options.warm > 0; // until the second "go"
     for (;;) {
-        if (*frames >= options.warm) pace.wait();
         *last = next_command(false);
+        while (held && *frames == options.warm && *last == Command::none)
+            *last = next_command(true);
+        if (*last == Command::go) held = false;
+        if (*frames >= options.warm) pace.wait();
         if (*last == Command::stop || *last == Command::closed) return true;
         maker.next_frame(frame);
         if (link->send(frame, FRAME_SIZE, STALL_MS) != Delivery::sent) return false;
