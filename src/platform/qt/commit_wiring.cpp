@@ -42,6 +42,7 @@ template <class Input> void wire_input(int panel, int control, Input* input) {
     QObject::connect(input, &Input::editingFinished, input, [=] {
         bool entered = input->hasFocus();
         bool changed = input->property(SEEN).toDouble() != input->value();
+        end_edit(input);
         if (!entered && !changed) return;
         mark_seen(input);
         queue_commit(panel, control);

@@ -13,6 +13,7 @@
 #include "commit_wiring.h"
 #include "controls.h"
 #include "graph.h"
+#include "inputs.h"
 #include "panel_registry.h"
 #include "runtime.h"
 
@@ -87,13 +88,16 @@ int show_text(QWidget* widget, const QString& text) {
     return 0;
 }
 
-// Inputs take the number; displays show `text`.
+// Inputs take the number, unless the operator is typing into them; displays
+// show `text`.
 int show_number(QWidget* widget, double value, const QString& text) {
-    if (auto* spin = qobject_cast<QSpinBox*>(widget))
+    if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
+        if (kxqt::hold_while_editing(spin, clamp_to_int(value))) return 0;
         spin->setValue(clamp_to_int(value));
-    else if (auto* real = qobject_cast<QDoubleSpinBox*>(widget))
+    } else if (auto* real = qobject_cast<QDoubleSpinBox*>(widget)) {
+        if (kxqt::hold_while_editing(real, value)) return 0;
         real->setValue(value);
-    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget))
         button->setChecked(value != 0);
     else if (auto* choice = qobject_cast<QComboBox*>(widget))
         select_choice(choice, clamp_to_int(value));

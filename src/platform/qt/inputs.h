@@ -4,8 +4,18 @@
 
 #include <QDoubleSpinBox>
 #include <QSpinBox>
+#include <QVariant>
 
 namespace kxqt {
+
+// While the operator is typing into an input (it has the focus and its text
+// was changed), a value the program writes there waits instead of
+// overwriting what is being typed. Escape abandons the edit and shows the
+// value; a commit of the operator's value ends the edit and drops it.
+// False when the input is not being edited: the caller shows the value.
+bool hold_while_editing(QAbstractSpinBox* input, const QVariant& value);
+// The operator's value was committed: what the program writes shows again.
+void end_edit(QAbstractSpinBox* input);
 
 class IntInput : public QSpinBox {
     Q_OBJECT
@@ -14,6 +24,9 @@ class IntInput : public QSpinBox {
     void stepBy(int steps) override;
   signals:
     void stepped();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // Shows as many significant digits as the value needs (0.001 and 1e-05,
@@ -28,6 +41,9 @@ class FloatInput : public QDoubleSpinBox {
     QValidator::State validate(QString& text, int& position) const override;
   signals:
     void stepped();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace kxqt
