@@ -46,6 +46,20 @@ void flush_port() {
     SetComTime(PORT, FRAME_TIMEOUT);
 }
 
+// A new pass shows the settings it starts with, so that the panel and the
+// settings in effect agree, and a new run is not marked as ended.
+void show_settings(int panel) {
+    SetCtrlVal(panel, PANEL_XMIN, settings.x_min);
+    SetCtrlVal(panel, PANEL_XMAX, settings.x_max);
+    SetCtrlVal(panel, PANEL_YMIN, static_cast<double>(settings.y_min));
+    SetCtrlVal(panel, PANEL_YMAX, static_cast<double>(settings.y_max));
+    SetCtrlVal(panel, PANEL_ACCUMULATE, settings.accumulate);
+    SetCtrlVal(panel, PANEL_NFRAMES, settings.budget);
+    SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ON);
+    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, settings.x_min, settings.x_max, AXIS_MANUAL,
+                 settings.y_min, settings.y_max);
+}
+
 void set_up_pass(int panel, int source, SpectrumStore* store) {
     if (source == SOURCE_LIVE) {
         SetCtrlVal(panel, PANEL_STATUS, "setting up serial port");
@@ -60,7 +74,8 @@ void set_up_pass(int panel, int source, SpectrumStore* store) {
     settings.y_min = 0.001f;
     settings.y_max = 10.0f;
     settings.accumulate = 1;
-    clear_counts(store);
+    clear_spectrum(store);
+    show_settings(panel);
 }
 
 void apply_x_range(int panel) {
@@ -81,9 +96,19 @@ void switch_y_log(int panel, int control) {
     GetCtrlVal(panel, control, &on);
     if (on == 1 && settings.y_min < Y_LOG_FLOOR) {
         settings.y_min = static_cast<float>(Y_LOG_FLOOR);
+        SetCtrlVal(panel, PANEL_YMIN, static_cast<double>(settings.y_min));
         apply_y_range(panel);
     }
     SetCtrlAttribute(panel, PANEL_SPECTRUM, ATTR_YMAP_MODE, on != 0);
+}
+
+// The operator switched accumulation: off ends the run; Add or Subtract with
+// plots left starts a new one.
+void mark_run(int panel) {
+    if (settings.accumulate == 0)
+        SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED);
+    else if (settings.budget != 0)
+        SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ON);
 }
 
 // Answers a commit on an operator input. Inputs are read and applied on the
@@ -112,8 +137,7 @@ bool answer_event(int panel, int event_panel, int control, SpectrumStore* store)
     case PANEL_RESET: reset_spectrum(panel, store); break;
     case PANEL_ACCUMULATE:
         GetCtrlVal(event_panel, control, &settings.accumulate);
-        if (settings.accumulate == 0)
-            SetCtrlAttribute(event_panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED);
+        mark_run(event_panel);
         break;
     case PANEL_XLOG:
         GetCtrlVal(event_panel, control, &on);

@@ -61,8 +61,10 @@ void normalise(const SpectrumStore* store, float plot[CHANNEL_COUNT]) {
     }
 }
 
-void clear_counts(SpectrumStore* store) {
+void clear_spectrum(SpectrumStore* store) {
     for (auto& bins : store->counts)
         for (int32_t& count : bins)
             count = 0;
+    for (int32_t& frames : store->mode_frames)
+        frames = 0;
 }

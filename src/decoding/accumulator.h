@@ -37,5 +37,6 @@ void refresh_spectrum(int panel, const SpectrumStore* store, int* setting, int* 
 // Operator reset: counts and mode_frames to 0, graph emptied.
 void reset_spectrum(int panel, SpectrumStore* store);
 
-// Start of a service pass: counts to 0; mode_frames kept.
-void clear_counts(SpectrumStore* store);
+// Counts and mode_frames to 0, at a reset and at the start of every service
+// pass: a fresh spectrum is normalised by its own frames only.
+void clear_spectrum(SpectrumStore* store);

@@ -41,8 +41,6 @@ void refresh_spectrum(int panel, const SpectrumStore* store, int* setting, int* 
 }
 
 void reset_spectrum(int panel, SpectrumStore* store) {
-    clear_counts(store);
-    for (int32_t& frames : store->mode_frames)
-        frames = 0;
+    clear_spectrum(store);
     DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1);
 }

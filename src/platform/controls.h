@@ -52,5 +52,6 @@ enum AttributeCode {
 };
 
 enum RunState {
+    RUN_ON = 0,
     RUN_ENDED = 2,
 };

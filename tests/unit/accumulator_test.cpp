@@ -200,16 +200,16 @@ TEST_F(Spectrum, ResetThenOneModeTwoFramePlotsZeroElsewhere) {
         EXPECT_EQ(y[n] != 0.0f, n >= 104 && n < 156) << "channel " << n;
 }
 
-TEST_F(Spectrum, ClearingKeepsFramesSoLaterPlotsDivideByAllOfThem) {
+TEST_F(Spectrum, ClearedSpectrumIsNormalisedByItsOwnFramesOnly) {
     for (int i = 0; i < 10; ++i)
         accumulate_counts(&store, counts_frame(0, 50), 1);
-    clear_counts(&store);
+    clear_spectrum(&store);
     EXPECT_EQ(store.counts[0][0], 0);
-    EXPECT_EQ(store.mode_frames[0], 10);
+    EXPECT_EQ(store.mode_frames[0], 0);
     accumulate_counts(&store, counts_frame(0, 77), 1);
     float plot[CHANNEL_COUNT];
     normalise(&store, plot);
-    EXPECT_EQ(plot[0], static_cast<float>(77.0 / 2 / 11 / 2.4f));
+    EXPECT_EQ(plot[0], static_cast<float>(77.0 / 2 / 1 / 2.4f));
 }
 
 } // namespace

@@ -66,10 +66,39 @@ const std::string MIXED_DUMP = "\nEB90557A9FC4E90E33587DA2C7EC11365B80A5CAEF1439
                                "\nCBF0153A5F84A9CEF3183D6287ACD1F61B40658AAFD4F91E43688DB2D7FC2146"
                                "\n6B90B5DAFF24496E93B8DD02274C7196BBE0052A4F7499BEE3082D52779CC1E6";
 
+// What every pass shows first: the settings it starts with, in their
+// controls, and their axis ranges.
+Texts start_settings(int budget) {
+    return {"SetCtrlVal(1, 8, 0)",
+            "SetCtrlVal(1, 9, 4095)",
+            "SetCtrlVal(1, 10, 0.0010000000474974513)",
+            "SetCtrlVal(1, 11, 10)",
+            "SetCtrlVal(1, 14, 1)",
+            "SetCtrlVal(1, 12, " + std::to_string(budget) + ")",
+            "SetCtrlAttribute(1, 12, 10, 0)",
+            "SetAxisRange(1, 17, 0, 0, 4095, 0, 0.0010000000474974513, 10)"};
+}
+
+// The recorded calls without the start settings of each pass, which the
+// test of a new pass checks once.
+Texts pass_texts() {
+    Texts out;
+    for (const std::string& text : fake::texts()) {
+        out.push_back(text);
+        for (int budget : {1000, 10000}) {
+            Texts shown = start_settings(budget);
+            if (out.size() >= shown.size() && std::equal(shown.begin(), shown.end(),
+                                                         out.end() - static_cast<long>(shown.size())))
+                out.resize(out.size() - shown.size());
+        }
+    }
+    return out;
+}
+
 // The recorded calls, in order, whose text starts with one of `prefixes`.
 Texts starting(std::initializer_list<std::string> prefixes) {
     Texts out;
-    for (const std::string& text : fake::texts())
+    for (const std::string& text : pass_texts())
         if (std::any_of(prefixes.begin(), prefixes.end(),
                         [&](const std::string& prefix) { return text.rfind(prefix, 0) == 0; }))
             out.push_back(text);
@@ -162,7 +191,7 @@ class Service : public ::testing::Test {
     Texts replay_events(const std::vector<int>& events) {
         fake::push_events(events);
         EXPECT_EQ(replay(), 1);
-        return without(fake::texts(), POLL);
+        return without(pass_texts(), POLL);
     }
     SpectrumStore store{};
     std::FILE* log = nullptr;
@@ -174,7 +203,7 @@ class Service : public ::testing::Test {
 TEST_F(Service, QuitEndsThePassWithOneAndTouchesNothing) {
     fake::push_events({PANEL_QUIT, 0});
     EXPECT_EQ(replay(), 1);
-    EXPECT_EQ(fake::texts(), Texts{POLL});
+    EXPECT_EQ(pass_texts(), Texts{POLL});
 }
 
 TEST_F(Service, ControlsOutsideSevenToSixteenEndThePassWithZero) {
@@ -182,7 +211,7 @@ TEST_F(Service, ControlsOutsideSevenToSixteenEndThePassWithZero) {
         fake::reset();
         fake::push_events({control, PANEL_QUIT});
         EXPECT_EQ(replay(), 0) << "control " << control;
-        EXPECT_EQ(fake::texts(), Texts{POLL}) << "control " << control;
+        EXPECT_EQ(pass_texts(), Texts{POLL}) << "control " << control;
     }
 }
 
@@ -218,13 +247,25 @@ TEST_F(Service, ResetEmptiesCountsFramesAndGraph) {
     EXPECT_EQ(store.bin_pos[207], 4086);
 }
 
-TEST_F(Service, AccumulateOffMarksTheRunEndedOtherValuesDoNot) {
-    fake::set_control(PANEL_ACCUMULATE, -1);
-    Texts on = replay_events({PANEL_ACCUMULATE});
-    EXPECT_EQ(on, Texts{"GetCtrlVal(1, 14)"});
-    fake::reset();
-    fake::set_control(PANEL_ACCUMULATE, 0);
-    EXPECT_EQ(replay_events({PANEL_ACCUMULATE}), (Texts{"GetCtrlVal(1, 14)", RUN_ENDED_MARK}));
+// Off ends the run; Add or Subtract with plots left starts a new one, and
+// with none left starts nothing.
+TEST_F(Service, AccumulateChoiceEndsOrStartsTheRun) {
+    const std::string RUN_ON_MARK = "SetCtrlAttribute(1, 12, 10, 0)";
+    struct Case {
+        int accumulate;
+        int budget;
+        Texts marks;
+    };
+    for (Case c : {Case{0, 5, {RUN_ENDED_MARK}}, Case{-1, 5, {RUN_ON_MARK}},
+                   Case{1, 5, {RUN_ON_MARK}}, Case{1, 0, {}}}) {
+        fake::reset();
+        fake::set_control(PANEL_NFRAMES, c.budget);
+        fake::set_control(PANEL_ACCUMULATE, c.accumulate);
+        Texts expected = {"GetCtrlVal(1, 12)", "GetCtrlVal(1, 14)"};
+        expected.insert(expected.end(), c.marks.begin(), c.marks.end());
+        EXPECT_EQ(replay_events({PANEL_NFRAMES, PANEL_ACCUMULATE}), expected)
+            << c.accumulate << " with " << c.budget << " plots left";
+    }
 }
 
 TEST_F(Service, XLogChangesOnlyTheXMappingEvenWithXMinimumZero) {
@@ -248,7 +289,8 @@ TEST_F(Service, YLogOnRaisesANonPositiveMinimumToTheFloorBeforeTheMapping) {
     fake::set_control(PANEL_YLOG, 1);
     EXPECT_EQ(replay_events({PANEL_YMIN, PANEL_YLOG}),
               (Texts{"GetCtrlVal(1, 10)", "SetAxisRange(1, 17, -1, 0, 4095, 0, -2, 10)",
-                     "GetCtrlVal(1, 16)", Y_FLOOR_RANGE, "SetCtrlAttribute(1, 17, 1096, 1)"}));
+                     "GetCtrlVal(1, 16)", "SetCtrlVal(1, 10, 9.999999747378752e-05)",
+                     Y_FLOOR_RANGE, "SetCtrlAttribute(1, 17, 1096, 1)"}));
 }
 
 // The floored minimum is 0.0001 in single precision, which is below the
@@ -320,7 +362,7 @@ TEST_F(Service, EventsAreAllAnsweredBeforeTheNextFrameRead) {
     fake::push_events({PANEL_XLOG, PANEL_NFRAMES, 0, PANEL_XLOG});
     live_frames({Frame{}});
     EXPECT_EQ(live(), 1);
-    Texts texts = fake::texts();
+    Texts texts = pass_texts();
     Texts head(texts.begin() + 5, texts.begin() + 12);
     EXPECT_EQ(head, (Texts{POLL, "GetCtrlVal(1, 15)", "SetCtrlAttribute(1, 17, 1141, 1)", POLL,
                            "GetCtrlVal(1, 12)", POLL, "ComRd(1, 256)"}));
@@ -334,7 +376,7 @@ TEST_F(Service, EventsAreAllAnsweredBeforeTheNextFrameRead) {
 TEST_F(Service, LiveSetUpShowsItsTextsAndFlushesAtTheShortTimeout) {
     fake::push_line_bytes(3);
     EXPECT_EQ(live(), 1);
-    EXPECT_EQ(fake::texts(),
+    EXPECT_EQ(pass_texts(),
               (Texts{LIVE_SET_UP[0], LIVE_SET_UP[1], "ComRdByte(1)", "ComRdByte(1)", "ComRdByte(1)",
                      "ComRdByte(1)", LIVE_SET_UP[3], LIVE_SET_UP[4], POLL}));
     EXPECT_NEAR(fake::now(), 3 * 10.0 / 19200 + 0.1, 1e-9);
@@ -344,7 +386,7 @@ TEST_F(Service, LiveSetUpOnAQuietLineReadsOneByte) {
     EXPECT_EQ(live(), 1);
     Texts expected(std::begin(LIVE_SET_UP), std::end(LIVE_SET_UP));
     expected.push_back(POLL);
-    EXPECT_EQ(fake::texts(), expected);
+    EXPECT_EQ(pass_texts(), expected);
 }
 
 TEST_F(Service, FlushOfALineThatNeverGoesQuietEndsAfterTwoSeconds) {
@@ -356,14 +398,14 @@ TEST_F(Service, FlushOfALineThatNeverGoesQuietEndsAfterTwoSeconds) {
     long reads = static_cast<long>(fake::texts("ComRdByte").size());
     EXPECT_GE(reads, 3840);
     EXPECT_LE(reads, 3841);
-    Texts texts = fake::texts();
+    Texts texts = pass_texts();
     EXPECT_EQ(Texts(texts.end() - 3, texts.end()), (Texts{LIVE_SET_UP[3], LIVE_SET_UP[4], POLL}));
 }
 
 TEST_F(Service, ReplaySetUpTouchesNothing) {
     fake::push_events({PANEL_QUIT});
     EXPECT_EQ(replay(), 1);
-    EXPECT_EQ(fake::texts(), Texts{POLL});
+    EXPECT_EQ(pass_texts(), Texts{POLL});
 }
 
 TEST_F(Service, EveryLivePassSetsUpAgain) {
@@ -374,7 +416,7 @@ TEST_F(Service, EveryLivePassSetsUpAgain) {
     one.push_back(POLL);
     Texts two = one;
     two.insert(two.end(), one.begin(), one.end());
-    EXPECT_EQ(fake::texts(), two);
+    EXPECT_EQ(pass_texts(), two);
 }
 
 // Frame path ------------------------------------------------------------------
@@ -384,7 +426,7 @@ Texts processing_of(const Frame& frame) {
     SpectrumStore scratch{};
     fake::clear_calls();
     frm_process(frame.data(), &scratch, PANEL, 1);
-    Texts texts = fake::texts();
+    Texts texts = pass_texts();
     fake::reset();
     return texts;
 }
@@ -401,6 +443,8 @@ TEST_F(Service, FrameTurnLogsProcessesRefreshesDumpsAndShowsStatusInOrder) {
     EXPECT_EQ(live(), 1);
 
     Texts expected(std::begin(LIVE_SET_UP), std::end(LIVE_SET_UP));
+    Texts shown = start_settings(1000);
+    expected.insert(expected.end(), shown.begin(), shown.end());
     expected.insert(expected.end(), {POLL, "ComRd(1, 256)"});
     size_t logged_at = expected.size();
     expected.insert(expected.end(), processing.begin(), processing.end());
@@ -436,7 +480,7 @@ TEST_F(Service, FailedLiveReadsTouchOnlyTheStatusLine) {
     fake::push_read(Bytes(255, 0x11));
     fake::push_read_error(-5);
     EXPECT_EQ(live(), 1);
-    Texts texts = fake::texts();
+    Texts texts = pass_texts();
     const std::string failed = R"(SetCtrlVal(1, 29, "COM1 err: too few bytes read"))";
     Texts expected(std::begin(LIVE_SET_UP), std::end(LIVE_SET_UP));
     for (int i = 0; i < 3; ++i)
@@ -452,7 +496,7 @@ TEST_F(Service, ReplayEndShowsEofAtThePaceOfThePauseAndStillAnswersEvents) {
     fake::push_events({0, 0, PANEL_XLOG, 0});
     EXPECT_EQ(replay(), 1);
     const std::string eof = R"(SetCtrlVal(1, 29, "EOF on input file"))";
-    EXPECT_EQ(fake::texts(),
+    EXPECT_EQ(pass_texts(),
               (Texts{POLL, "Delay(0.2)", eof, POLL, "Delay(0.2)", eof, POLL, "GetCtrlVal(1, 15)",
                      "SetCtrlAttribute(1, 17, 1141, 1)", POLL, "Delay(0.2)", eof, POLL}));
 }
@@ -476,7 +520,7 @@ TEST_F(Service, ReplayShowsSkippedBytesAndWritesNoRawLog) {
     int32_t skipped_before = skipped_bytes();
     fake::push_events({0});
     EXPECT_EQ(replay(), 1);
-    Texts texts = fake::texts();
+    Texts texts = pass_texts();
     EXPECT_EQ(texts[1], "Delay(0.2)");
     EXPECT_EQ(Texts(texts.end() - 3, texts.end()),
               (Texts{"SetCtrlVal(1, 28, " + std::to_string(skipped_before + 300) + ")",
@@ -522,7 +566,7 @@ TEST_F(Service, FailedRawLogWriteShowsOnTheStatusLineAndTheFrameIsStillShown) {
                    R"(SetCtrlVal(1, 29, "COM1 err: too few bytes read"))"}))
             << path;
         EXPECT_EQ(starting("SetCtrlVal(1, 27, "), Texts(2, dump_call(uniform_dump('0')))) << path;
-        EXPECT_EQ(count_of(fake::texts(), PLOT), 2) << path;
+        EXPECT_EQ(count_of(pass_texts(), PLOT), 2) << path;
         std::fclose(stream);
     }
 }
@@ -534,7 +578,7 @@ TEST_F(Service, BudgetOfNGivesNPlotsThenTheNextFrameEndsTheRunUnplotted) {
     fake::push_events({PANEL_NFRAMES, 0, 0, 0, 0, 0});
     live_frames(std::vector<Frame>(5, counts_frame(0, 300)));
     EXPECT_EQ(live(), 1);
-    Texts texts = fake::texts();
+    Texts texts = pass_texts();
     EXPECT_EQ(count_of(texts, PLOT), 3);
     EXPECT_EQ(starting("SetCtrlVal(1, 12, "),
               (Texts{"SetCtrlVal(1, 12, 2)", "SetCtrlVal(1, 12, 1)", "SetCtrlVal(1, 12, 0)"}));
@@ -545,26 +589,28 @@ TEST_F(Service, BudgetOfNGivesNPlotsThenTheNextFrameEndsTheRunUnplotted) {
     EXPECT_EQ(starting("SetCtrlVal(1, 27, ").size(), 5u);
 }
 
-TEST_F(Service, EndedRunIsRestartedByANewPassWhileAccumulateStillShowsZero) {
+TEST_F(Service, NewPassStartsAFreshRunShownInItsControlsAndNormalisedByItsOwnFrames) {
     fake::set_control(PANEL_NFRAMES, 1);
-    fake::push_events({PANEL_NFRAMES, 0, 0, PANEL_RESTART});
+    fake::set_control(PANEL_XMAX, 2000);
+    fake::push_events({PANEL_NFRAMES, PANEL_XMAX, 0, 0, PANEL_RESTART});
     live_frames({counts_frame(0, 50), counts_frame(0, 50)});
     EXPECT_EQ(live(), 0);
-    EXPECT_EQ(count_of(fake::texts(), RUN_ENDED_MARK), 1);
+    EXPECT_EQ(count_of(pass_texts(), RUN_ENDED_MARK), 1);
     EXPECT_EQ(store.mode_frames[0], 2);
 
     fake::clear_calls();
     fake::push_events({0});
     live_frames({counts_frame(0, 300)});
     EXPECT_EQ(live(), 1);
+    // X max 4095 again, Accumulate "Add", 1000 plots left, the mark cleared.
     Texts texts = fake::texts();
+    Texts shown = start_settings(1000);
+    EXPECT_NE(std::search(texts.begin(), texts.end(), shown.begin(), shown.end()), texts.end());
     EXPECT_EQ(count_of(texts, PLOT), 1);
-    EXPECT_TRUE(starting("SetCtrlVal(1, 14, ").empty());
     EXPECT_EQ(starting("SetCtrlVal(1, 12, "), Texts{"SetCtrlVal(1, 12, 999)"});
-    // Counts were cleared by the pass, frames of the earlier pass still divide.
     EXPECT_EQ(store.counts[0][0], 300);
     ASSERT_EQ(last_plot().size(), 208u);
-    EXPECT_EQ(static_cast<float>(last_plot()[0]), 20.833332f); // 300 / 2 / 3 / 2.4f
+    EXPECT_EQ(static_cast<float>(last_plot()[0]), static_cast<float>(300.0 / 2 / 1 / 2.4f));
 }
 
 TEST_F(Service, ReplayPassBudgetIsTenThousand) {
@@ -581,8 +627,8 @@ TEST_F(Service, ResetMidRunEmptiesTheGraphAndKeepsPlotting) {
     fake::push_events({PANEL_NFRAMES, 0, PANEL_RESET, 0, 0});
     live_frames({counts_frame(0, 600), counts_frame(0, 100), counts_frame(0, 100)});
     EXPECT_EQ(live(), 1);
-    EXPECT_EQ(count_of(fake::texts(), PLOT), 3);
-    EXPECT_EQ(count_of(fake::texts(), "DeleteGraphPlot(1, 17, -1, 1)"), 4);
+    EXPECT_EQ(count_of(pass_texts(), PLOT), 3);
+    EXPECT_EQ(count_of(pass_texts(), "DeleteGraphPlot(1, 17, -1, 1)"), 4);
     EXPECT_EQ(starting("SetCtrlVal(1, 12, "),
               (Texts{"SetCtrlVal(1, 12, 2)", "SetCtrlVal(1, 12, 1)", "SetCtrlVal(1, 12, 0)"}));
     EXPECT_TRUE(starting("SetCtrlVal(1, 14, ").empty());
@@ -595,7 +641,7 @@ TEST_F(Service, AccumulateOffStopsAccumulationButFramesAreStillShown) {
     fake::push_events({PANEL_ACCUMULATE, 0, 0});
     live_frames({counts_frame(0, 100), counts_frame(0, 100)});
     EXPECT_EQ(live(), 1);
-    Texts texts = fake::texts();
+    Texts texts = pass_texts();
     EXPECT_EQ(count_of(texts, RUN_ENDED_MARK), 1);
     EXPECT_EQ(count_of(texts, PLOT), 0);
     EXPECT_EQ(store.mode_frames[0], 0);
@@ -610,8 +656,8 @@ TEST_F(Service, AccumulateOnWithBudgetZeroTakesOneFrameAndEndsAgain) {
     fake::push_events({PANEL_NFRAMES, 0, 0, PANEL_ACCUMULATE, 0, 0});
     live_frames(std::vector<Frame>(4, counts_frame(0, 10)));
     EXPECT_EQ(live(), 1);
-    EXPECT_EQ(count_of(fake::texts(), PLOT), 0);
-    EXPECT_EQ(count_of(fake::texts(), RUN_ENDED_MARK), 2);
+    EXPECT_EQ(count_of(pass_texts(), PLOT), 0);
+    EXPECT_EQ(count_of(pass_texts(), RUN_ENDED_MARK), 2);
     EXPECT_EQ(store.mode_frames[0], 2);
     EXPECT_EQ(store.counts[0][0], 20);
 }
@@ -623,7 +669,7 @@ TEST_F(Service, NegativeAccumulateSubtractsTheFrames) {
     EXPECT_EQ(live(), 1);
     EXPECT_EQ(store.counts[2][0], 20);
     EXPECT_EQ(store.mode_frames[2], 3);
-    EXPECT_EQ(count_of(fake::texts(), PLOT), 3);
+    EXPECT_EQ(count_of(pass_texts(), PLOT), 3);
 }
 
 } // namespace
