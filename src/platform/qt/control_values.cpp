@@ -76,6 +76,9 @@ int clamp_to_int(double value) {
 
 int show_text(QWidget* widget, const QString& text) {
     if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+        // Setting a text lays it out and repaints the field: most fields
+        // show the same text frame after frame.
+        if (line->text() == text) return 0;
         line->setText(text);
         line->setCursorPosition(0);
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
