@@ -107,6 +107,13 @@ int kxview_main(int argc, char** argv) {
     Sources sources;
     // argc is 0 when the program is started with an empty argument vector.
     if (!(argc <= 1 ? open_live(&sources) : open_replay(&sources, argv[1]))) return 1;
+    // Only now: a port or file that fails is reported without a display.
+    if (OpenDisplay() < 0) {
+        std::printf(
+            "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
+        close_sources(sources);
+        return 1;
+    }
     init(&store);
     int panel = LoadPanel(0, PANEL_FILE, PANEL);
     if (panel < 0) {

@@ -20,14 +20,18 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// kxview started with `args` in `directory`, offscreen; in sanitizer builds,
-// with leak reports only for our own code.
-ChildProcess start_kxview(const ScratchDirectory& directory, std::vector<std::string> args) {
+const std::vector<std::string> OFFSCREEN{"QT_QPA_PLATFORM=offscreen"};
+// The X11 platform with no display to connect to.
+const std::vector<std::string> NO_DISPLAY{"QT_QPA_PLATFORM=xcb", "DISPLAY=", "WAYLAND_DISPLAY="};
+
+// kxview started with `args` in `directory`, offscreen unless `environment`
+// says otherwise; in sanitizer builds, with leak reports only for our own code.
+ChildProcess start_kxview(const ScratchDirectory& directory, std::vector<std::string> args,
+                          std::vector<std::string> environment = OFFSCREEN) {
     args.insert(args.begin(), KXVIEW_PATH);
-    return ChildProcess(args, {.directory = directory.root(),
-                               .environment = {"QT_QPA_PLATFORM=offscreen",
-                                               "LSAN_OPTIONS=suppressions=" KX_LSAN_SUPPRESSIONS
-                                               ":print_suppressions=0"}});
+    environment.push_back("LSAN_OPTIONS=suppressions=" KX_LSAN_SUPPRESSIONS
+                          ":print_suppressions=0");
+    return ChildProcess(args, {.directory = directory.root(), .environment = environment});
 }
 
 std::string text_of(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
@@ -101,6 +105,28 @@ TEST(KxviewStart, PanelThatCannotBeLoadedGivesTheReasonAndExitsOne) {
     EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
     ASSERT_TRUE(fs::exists(dir / "varno.dat"));
     EXPECT_EQ(fs::file_size(dir / "varno.dat"), 0u);
+}
+
+// Qt would abort, leaving a core file; the port and the raw log are handled
+// as when the port fails. A port that fails needs no display to say so.
+TEST(KxviewStart, NoDisplayIsOneLineAndExitOneWithTheRawLogAsForAPortFailure) {
+    ScratchDirectory dir;
+    LinkedPty pty(dir / "COM1");
+    ChildProcess kxview = start_kxview(dir, {}, NO_DISPLAY);
+    EXPECT_EQ(kxview.wait_for_exit(10s), 1);
+    EXPECT_EQ(kxview.out(),
+              "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
+    EXPECT_EQ(kxview.err(), "");
+    ASSERT_TRUE(fs::exists(dir / "varno.dat"));
+    EXPECT_EQ(fs::file_size(dir / "varno.dat"), 0u);
+
+    ScratchDirectory no_port;
+    fs::create_symlink(no_port / "no-such-adapter", no_port / "COM1");
+    ChildProcess failing = start_kxview(no_port, {}, NO_DISPLAY);
+    EXPECT_EQ(failing.wait_for_exit(10s), 1);
+    std::string out = failing.out();
+    EXPECT_NE(out.find(" COM1 port error "), std::string::npos) << out;
+    EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
 }
 
 // Live over a pseudo-terminal ---------------------------------------------------

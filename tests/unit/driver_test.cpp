@@ -23,7 +23,10 @@ namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 
 const std::string OPEN_PORT = R"(OpenComConfig(1, "COM1", 19200, 0, 8, 1, 0, 0))";
+const std::string OPEN_DISPLAY = "OpenDisplay()";
 const std::string LOAD_PANEL = R"(LoadPanel(0, "kx.uir", 1))";
+const std::string NO_DISPLAY =
+    "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n";
 const std::string USAGE_LINE = "usage: kxview [RECORDING]\n";
 
 // What one run of kxview_main printed and returned.
@@ -183,7 +186,8 @@ TEST_F(Driver, RecordingNamedLikeAnOptionIsReachedThroughItsPath) {
     Outcome r = run({"./--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(fake::texts().front(), LOAD_PANEL);
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(1)", "GetUserEvent(0)",
+                                    "DiscardPanel(1)"}));
 }
 
 TEST_F(Driver, DirectoryGivenAsRecordingIsRefusedInsteadOfReplayingAsEndOfInput) {
@@ -211,7 +215,7 @@ TEST_F(Driver, PanelLoadFailureGivesTheReasonAndClosesThePort) {
     Outcome r = run({});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Cannot load panel kx.uir: no such file\n");
-    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, LOAD_PANEL, "CloseCom(1)"}));
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, OPEN_DISPLAY, LOAD_PANEL, "CloseCom(1)"}));
     ASSERT_TRUE(has_raw_log());
     EXPECT_EQ(raw_log_size(), 0u);
 }
@@ -222,7 +226,7 @@ TEST_F(Driver, PanelLoadFailureInReplayTouchesNoPort) {
     Outcome r = run({"rec.dat"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Cannot load panel kx.uir: not a panel file\n");
-    EXPECT_EQ(fake::texts(), Texts{LOAD_PANEL});
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_DISPLAY, LOAD_PANEL}));
     EXPECT_FALSE(has_raw_log());
 }
 
@@ -243,6 +247,29 @@ TEST_F(Driver, PortFailureWithNoRawLogReportsThePortAlone) {
     EXPECT_EQ(fake::texts(), Texts{OPEN_PORT});
 }
 
+// Without a display: one line, and the sources closed as after a port failure.
+TEST_F(Driver, NoDisplayIsOneLineAfterThePortOpenedThenItsCloseAndAnEmptyLog) {
+    write_earlier_log();
+    fake::set_display_result(-1);
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, NO_DISPLAY);
+    EXPECT_EQ(r.err, moved_to(EARLIER_NAME));
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, OPEN_DISPLAY, "CloseCom(1)"}));
+    ASSERT_TRUE(has_raw_log());
+    EXPECT_EQ(raw_log_size(), 0u);
+}
+
+TEST_F(Driver, NoDisplayInReplayIsTheSameLineWithNoPortOrLog) {
+    write_file("rec.dat", Bytes(256, 0x00));
+    fake::set_display_result(-1);
+    Outcome r = run({"rec.dat"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, NO_DISPLAY);
+    EXPECT_EQ(fake::texts(), Texts{OPEN_DISPLAY});
+    EXPECT_FALSE(has_raw_log());
+}
+
 // Runs ----------------------------------------------------------------------------
 
 TEST_F(Driver, LiveQuitDiscardsThePanelThenClosesThePort) {
@@ -251,7 +278,7 @@ TEST_F(Driver, LiveQuitDiscardsThePanelThenClosesThePort) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, LOAD_PANEL, "DisplayPanel(4)",
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(4)",
                                     R"(SetCtrlVal(4, 29, "setting up serial port"))",
                                     "SetComTime(1, 0.1)", "ComRdByte(1)", "SetComTime(1, 1.05)",
                                     R"(SetCtrlVal(4, 29, "serial port ready"))", "GetUserEvent(0)",
@@ -293,10 +320,11 @@ TEST_F(Driver, ReplayShowsTheRecordingThenEofAndQuitsWithoutPortOrLog) {
     Outcome r = run({"rec.dat"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(fake::texts(), (Texts{LOAD_PANEL, "DisplayPanel(1)", "GetUserEvent(0)", "Delay(0.2)",
-                                    R"(SetCtrlVal(1, 29, "EOF on input file"))", "GetUserEvent(0)",
-                                    "Delay(0.2)", R"(SetCtrlVal(1, 29, "EOF on input file"))",
-                                    "GetUserEvent(0)", "DiscardPanel(1)"}));
+    EXPECT_EQ(
+        fake::texts(),
+        (Texts{OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(1)", "GetUserEvent(0)", "Delay(0.2)",
+               R"(SetCtrlVal(1, 29, "EOF on input file"))", "GetUserEvent(0)", "Delay(0.2)",
+               R"(SetCtrlVal(1, 29, "EOF on input file"))", "GetUserEvent(0)", "DiscardPanel(1)"}));
     EXPECT_FALSE(has_raw_log());
 }
 

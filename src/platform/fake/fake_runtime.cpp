@@ -26,6 +26,7 @@ struct State {
     unsigned char line_value = 0;
     int open_result = 0;
     int open_errno = 0;
+    int display_result = 0;
     int load_handle = PANEL;
     std::string load_reason;
     double clock = 0.0;
@@ -127,6 +128,7 @@ void set_open_result(int result, int error_number) {
     state.open_result = result;
     state.open_errno = error_number;
 }
+void set_display_result(int result) { state.display_result = result; }
 void set_load_result(int handle, const std::string& reason) {
     state.load_handle = handle;
     state.load_reason = reason;
@@ -187,6 +189,11 @@ void Delay(double seconds) {
 }
 
 double Timer() { return state.clock; }
+
+int OpenDisplay() {
+    record("OpenDisplay", {});
+    return state.display_result;
+}
 
 int LoadPanel(int parent, const char* file, int resource) {
     record("LoadPanel", {parent, file, resource});

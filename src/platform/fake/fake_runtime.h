@@ -51,6 +51,8 @@ void push_line_bytes(int count, unsigned char value = 0x55);
 
 // OpenComConfig's result and the errno it leaves on failure.
 void set_open_result(int result, int error_number = 0);
+// OpenDisplay's result.
+void set_display_result(int result);
 // LoadPanel's result and the reason it gives on failure.
 void set_load_result(int handle, const std::string& reason = "");
 
