@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "controls.h"
+#include "earlier_log.h"
 #include "frame_source.h"
 #include "record_reader.h"
 #include "runtime.h"
@@ -32,14 +34,20 @@ struct Sources {
     std::FILE* replay = nullptr;
 };
 
-// Opens the port and creates the raw log. Prints the reason and returns
-// false on failure, leaving nothing open.
+// Opens the port and creates the raw log, empty, even when the port fails;
+// an earlier log is moved aside first and never emptied. Prints the reason
+// and returns false on failure, leaving nothing open.
 bool open_live(Sources* s) {
     int result = OpenComConfig(PORT, "COM1", 19200, 0, 8, 1, 0, 0);
     int port_errno = errno;
-    s->raw_log = std::fopen(RAW_LOG, "wb"); // an earlier log is emptied even if the port fails
+    std::string kept_error;
+    bool kept = move_earlier_log_aside(RAW_LOG, &kept_error);
+    if (kept) s->raw_log = std::fopen(RAW_LOG, "wb");
     if (result < 0) {
         std::printf("%d COM1 port error %d\n", result, port_errno);
+    } else if (!kept) {
+        std::printf("Cannot move earlier raw log %s aside: %s\n", RAW_LOG, kept_error.c_str());
+        CloseCom(PORT);
     } else if (s->raw_log == nullptr) {
         std::printf("Cannot create raw log %s\n", RAW_LOG);
         CloseCom(PORT);
@@ -99,6 +107,13 @@ int kxview_main(int argc, char** argv) {
     Sources sources;
     // argc is 0 when the program is started with an empty argument vector.
     if (!(argc <= 1 ? open_live(&sources) : open_replay(&sources, argv[1]))) return 1;
+    // Only now: a port or file that fails is reported without a display.
+    if (OpenDisplay() < 0) {
+        std::printf(
+            "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
+        close_sources(sources);
+        return 1;
+    }
     init(&store);
     int panel = LoadPanel(0, PANEL_FILE, PANEL);
     if (panel < 0) {

@@ -20,6 +20,7 @@ void count_skipped(int32_t bytes) {
 void set_replay_stream(std::FILE* stream) { replay = stream; }
 std::FILE* replay_stream() { return replay; }
 int32_t skipped_bytes() { return skipped; }
+void add_skipped_bytes(int32_t bytes) { count_skipped(bytes); }
 
 int read_record(unsigned char* frame) {
     while (std::fread(frame, FRAME_SIZE, 1, replay) == 1) {

@@ -21,3 +21,5 @@ int resync();
 
 // Bytes passed over by resynchronisation since start; never reset.
 int32_t skipped_bytes();
+// Counts bytes passed over elsewhere (the live source realigning) alike.
+void add_skipped_bytes(int32_t bytes);

@@ -160,24 +160,32 @@ void build_dump() {
     *out = '\0';
 }
 
-// Flushed to the operating system after every frame, so a crash or power cut
-// loses no frame that was read. Returns false when the frame may not be in.
-bool log_frame() {
-    return std::fwrite(frame, FRAME_SIZE, 1, raw_log) == 1 && std::fflush(raw_log) == 0;
+// Every byte the line gave, in order: the frame, and also bytes passed over to
+// realign on a frame, even when that frame never came. Flushed to the
+// operating system after every frame attempt, so a crash or power cut loses
+// no frame that was read. Returns false when the bytes may not be in.
+bool log_arrivals() {
+    const unsigned char* bytes = nullptr;
+    size_t count = static_cast<size_t>(live_arrivals(&bytes));
+    return count == 0 ||
+           (std::fwrite(bytes, 1, count, raw_log) == count && std::fflush(raw_log) == 0);
 }
 
 void frame_turn(int panel, int source, SpectrumStore* store) {
-    if (get_frm(frame, source) != 0) {
+    int result = get_frm(frame, source);
+    bool logged = source != SOURCE_LIVE || log_arrivals();
+    if (result != 0) {
         status = source == SOURCE_LIVE ? "COM1 err: too few bytes read" : "EOF on input file";
     } else {
         status = " ";
-        if (source == SOURCE_LIVE && !log_frame()) status = "raw log write error";
         frm_process(frame, store, panel, settings.accumulate);
         refresh_spectrum(panel, store, &settings.accumulate, &settings.budget);
         build_dump();
         SetCtrlVal(panel, PANEL_HEXDUMP, dump);
         SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
     }
+    // Bytes lost from the log matter more than a frame that did not come.
+    if (!logged) status = "raw log write error";
     SetCtrlVal(panel, PANEL_STATUS, status);
 }
 

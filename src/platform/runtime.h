@@ -46,6 +46,11 @@ double Timer();
 
 // Panel ----------------------------------------------------------------------
 
+// Readies the window system the panels go on. Returns 0, or a negative value
+// when it cannot start (no display to connect to): then no panel can be
+// loaded, while the serial and timing operations still work.
+int OpenDisplay();
+
 // Loads resource `resource` of the panel file `file`, looked up by bare name.
 // Returns the panel handle (> 0), or a negative value with the reason in
 // PanelLoadError().

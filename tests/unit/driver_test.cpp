@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,10 @@ namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 
 const std::string OPEN_PORT = R"(OpenComConfig(1, "COM1", 19200, 0, 8, 1, 0, 0))";
+const std::string OPEN_DISPLAY = "OpenDisplay()";
 const std::string LOAD_PANEL = R"(LoadPanel(0, "kx.uir", 1))";
+const std::string NO_DISPLAY =
+    "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n";
 const std::string USAGE_LINE = "usage: kxview [RECORDING]\n";
 
 // What one run of kxview_main printed and returned.
@@ -54,7 +60,6 @@ class Driver : public ::testing::Test {
 // Start-up failures --------------------------------------------------------------
 
 TEST_F(Driver, PortFailurePrintsResultAndErrnoExitsOneAndLeavesAnEmptyLog) {
-    write_file("varno.dat", Bytes(512, 0x33)); // an earlier log is emptied all the same
     fake::set_open_result(-2, ENOENT);
     Outcome r = run({});
     EXPECT_EQ(r.status, 1);
@@ -63,6 +68,85 @@ TEST_F(Driver, PortFailurePrintsResultAndErrnoExitsOneAndLeavesAnEmptyLog) {
     EXPECT_EQ(fake::texts(), Texts{OPEN_PORT});
     ASSERT_TRUE(has_raw_log());
     EXPECT_EQ(raw_log_size(), 0u);
+}
+
+// Earlier raw logs ---------------------------------------------------------------
+
+// A local time as a file's modification time.
+fs::file_time_type local_time(int year, int month, int day, int hour, int minute, int second) {
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    auto system_time = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    return std::chrono::file_clock::from_sys(system_time);
+}
+
+// An earlier session's log, last written at 2026-03-04 05:06:07 local time.
+const Bytes EARLIER(512, 0x33);
+const std::string EARLIER_NAME = "varno-20260304-050607.dat";
+
+void write_earlier_log() {
+    write_file("varno.dat", EARLIER);
+    fs::last_write_time("varno.dat", local_time(2026, 3, 4, 5, 6, 7));
+}
+
+std::string moved_to(const std::string& name) {
+    return "kxview: earlier raw log varno.dat moved to " + name + "\n";
+}
+
+TEST_F(Driver, PortFailureStillMovesAnEarlierLogAsideBeforeCreatingAnEmptyOne) {
+    write_earlier_log();
+    fake::set_open_result(-2, ENOENT);
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "-2 COM1 port error " + std::to_string(ENOENT) + "\n");
+    EXPECT_EQ(r.err, moved_to(EARLIER_NAME));
+    EXPECT_EQ(read_file(EARLIER_NAME), std::string(EARLIER.begin(), EARLIER.end()));
+    ASSERT_TRUE(has_raw_log());
+    EXPECT_EQ(raw_log_size(), 0u);
+}
+
+TEST_F(Driver, EarlierLogTakesTheFirstFreeNumberedNameAndOverwritesNothing) {
+    write_file(EARLIER_NAME, "first");
+    write_file("varno-20260304-050607-1.dat", "second");
+    write_earlier_log();
+    Frame frame = frame_with(0, {0xEB, 0x90, 0x01});
+    fake::push_events({0});
+    fake::push_read(Bytes(frame.begin(), frame.end()));
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, moved_to("varno-20260304-050607-2.dat"));
+    EXPECT_EQ(read_file(EARLIER_NAME), "first");
+    EXPECT_EQ(read_file("varno-20260304-050607-1.dat"), "second");
+    EXPECT_EQ(read_file("varno-20260304-050607-2.dat"),
+              std::string(EARLIER.begin(), EARLIER.end()));
+    EXPECT_EQ(read_file("varno.dat"), std::string(frame.begin(), frame.end()));
+}
+
+TEST_F(Driver, EmptyEarlierLogIsReusedWithoutAWord) {
+    write_file("varno.dat", "");
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
+}
+
+// The earlier log is never emptied: rather than that, no live start.
+TEST_F(Driver, EarlierLogWithEveryNameTakenIsKeptAndTheStartRefused) {
+    write_file(EARLIER_NAME, "");
+    for (int suffix = 1; suffix <= 99; ++suffix)
+        write_file("varno-20260304-050607-" + std::to_string(suffix) + ".dat", "");
+    write_earlier_log();
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Cannot move earlier raw log varno.dat aside: every name for it is taken\n");
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, "CloseCom(1)"}));
+    EXPECT_EQ(read_file("varno.dat"), std::string(EARLIER.begin(), EARLIER.end()));
 }
 
 TEST_F(Driver, MissingRecordingPrintsItsNameExitsOneAndTouchesNoPortOrLog) {
@@ -102,7 +186,8 @@ TEST_F(Driver, RecordingNamedLikeAnOptionIsReachedThroughItsPath) {
     Outcome r = run({"./--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(fake::texts().front(), LOAD_PANEL);
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(1)", "GetUserEvent(0)",
+                                    "DiscardPanel(1)"}));
 }
 
 TEST_F(Driver, DirectoryGivenAsRecordingIsRefusedInsteadOfReplayingAsEndOfInput) {
@@ -130,7 +215,7 @@ TEST_F(Driver, PanelLoadFailureGivesTheReasonAndClosesThePort) {
     Outcome r = run({});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Cannot load panel kx.uir: no such file\n");
-    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, LOAD_PANEL, "CloseCom(1)"}));
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, OPEN_DISPLAY, LOAD_PANEL, "CloseCom(1)"}));
     ASSERT_TRUE(has_raw_log());
     EXPECT_EQ(raw_log_size(), 0u);
 }
@@ -141,7 +226,7 @@ TEST_F(Driver, PanelLoadFailureInReplayTouchesNoPort) {
     Outcome r = run({"rec.dat"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Cannot load panel kx.uir: not a panel file\n");
-    EXPECT_EQ(fake::texts(), Texts{LOAD_PANEL});
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_DISPLAY, LOAD_PANEL}));
     EXPECT_FALSE(has_raw_log());
 }
 
@@ -162,6 +247,29 @@ TEST_F(Driver, PortFailureWithNoRawLogReportsThePortAlone) {
     EXPECT_EQ(fake::texts(), Texts{OPEN_PORT});
 }
 
+// Without a display: one line, and the sources closed as after a port failure.
+TEST_F(Driver, NoDisplayIsOneLineAfterThePortOpenedThenItsCloseAndAnEmptyLog) {
+    write_earlier_log();
+    fake::set_display_result(-1);
+    Outcome r = run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, NO_DISPLAY);
+    EXPECT_EQ(r.err, moved_to(EARLIER_NAME));
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, OPEN_DISPLAY, "CloseCom(1)"}));
+    ASSERT_TRUE(has_raw_log());
+    EXPECT_EQ(raw_log_size(), 0u);
+}
+
+TEST_F(Driver, NoDisplayInReplayIsTheSameLineWithNoPortOrLog) {
+    write_file("rec.dat", Bytes(256, 0x00));
+    fake::set_display_result(-1);
+    Outcome r = run({"rec.dat"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, NO_DISPLAY);
+    EXPECT_EQ(fake::texts(), Texts{OPEN_DISPLAY});
+    EXPECT_FALSE(has_raw_log());
+}
+
 // Runs ----------------------------------------------------------------------------
 
 TEST_F(Driver, LiveQuitDiscardsThePanelThenClosesThePort) {
@@ -170,7 +278,7 @@ TEST_F(Driver, LiveQuitDiscardsThePanelThenClosesThePort) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, LOAD_PANEL, "DisplayPanel(4)",
+    EXPECT_EQ(fake::texts(), (Texts{OPEN_PORT, OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(4)",
                                     R"(SetCtrlVal(4, 29, "setting up serial port"))",
                                     "SetComTime(1, 0.1)", "ComRdByte(1)", "SetComTime(1, 1.05)",
                                     R"(SetCtrlVal(4, 29, "serial port ready"))", "GetUserEvent(0)",
@@ -212,10 +320,11 @@ TEST_F(Driver, ReplayShowsTheRecordingThenEofAndQuitsWithoutPortOrLog) {
     Outcome r = run({"rec.dat"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(fake::texts(), (Texts{LOAD_PANEL, "DisplayPanel(1)", "GetUserEvent(0)", "Delay(0.2)",
-                                    R"(SetCtrlVal(1, 29, "EOF on input file"))", "GetUserEvent(0)",
-                                    "Delay(0.2)", R"(SetCtrlVal(1, 29, "EOF on input file"))",
-                                    "GetUserEvent(0)", "DiscardPanel(1)"}));
+    EXPECT_EQ(
+        fake::texts(),
+        (Texts{OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(1)", "GetUserEvent(0)", "Delay(0.2)",
+               R"(SetCtrlVal(1, 29, "EOF on input file"))", "GetUserEvent(0)", "Delay(0.2)",
+               R"(SetCtrlVal(1, 29, "EOF on input file"))", "GetUserEvent(0)", "DiscardPanel(1)"}));
     EXPECT_FALSE(has_raw_log());
 }
 

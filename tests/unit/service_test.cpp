@@ -549,6 +549,34 @@ TEST_F(Service, RawLogReceivesExactlyTheGoodFramesInOrder) {
     EXPECT_EQ(logged(), expected);
 }
 
+// A byte too many, then a frame that breaks off: the bytes passed over to
+// realign are logged in their place, also when the frame they led to never came.
+TEST_F(Service, RawLogHoldsEveryByteOfCompleteReadsAcrossRealignment) {
+    Frame a = frame_with(0, {0xEB, 0x90, 0x0A});
+    Frame b = frame_with(0, {0xEB, 0x90, 0x0B});
+    Frame c = frame_with(0, {0xEB, 0x90, 0x0C});
+    Bytes line;
+    append(&line, a);
+    append(&line, Bytes{0x33});
+    append(&line, b);
+    append(&line, Bytes(100, 0x44));
+    append(&line, Bytes(c.begin(), c.begin() + 200));
+    fake::push_line(line);
+    int32_t skipped_before = skipped_bytes();
+    fake::push_events({0, 0, 0, 0});
+    EXPECT_EQ(live(), 1);
+    EXPECT_EQ(logged(), Bytes(line.begin(), line.begin() + 256 + 1 + 256 + 256));
+    const std::string failed = R"(SetCtrlVal(1, 29, "COM1 err: too few bytes read"))";
+    EXPECT_EQ(starting({"SetCtrlVal(1, 28, ", "SetCtrlVal(1, 29, "}),
+              (Texts{LIVE_SET_UP[0], LIVE_SET_UP[4],
+                     "SetCtrlVal(1, 28, " + std::to_string(skipped_before) + ")",
+                     R"(SetCtrlVal(1, 29, " "))",
+                     "SetCtrlVal(1, 28, " + std::to_string(skipped_before + 1) + ")",
+                     R"(SetCtrlVal(1, 29, " "))", failed, failed}));
+    EXPECT_EQ(skipped_bytes(), skipped_before + 1 + 100);
+    EXPECT_EQ(store.mode_frames[0], 2);
+}
+
 TEST_F(Service, FailedRawLogWriteShowsOnTheStatusLineAndTheFrameIsStillShown) {
     for (const char* path : {"/dev/full", "/dev/null"}) {
         // /dev/full refuses the bytes; /dev/null opened read-only refuses the write.

@@ -21,10 +21,12 @@ struct State {
     std::deque<int> events;
     std::map<int, double> controls;
     std::deque<Read> reads;
+    std::deque<unsigned char> line;
     int line_bytes = 0;
     unsigned char line_value = 0;
     int open_result = 0;
     int open_errno = 0;
+    int display_result = 0;
     int load_handle = PANEL;
     std::string load_reason;
     double clock = 0.0;
@@ -76,6 +78,17 @@ std::vector<double> values(const void* data, int count, int type, int start = 0,
     return out;
 }
 
+// Takes up to `count` bytes off the line, as ComRd would.
+int line_read(unsigned char* buffer, int count) {
+    int n = 0;
+    for (; n < count && !state.line.empty(); ++n) {
+        buffer[n] = state.line.front();
+        state.line.pop_front();
+    }
+    state.clock += n < count ? state.timeout : n * CHARACTER_TIME;
+    return n;
+}
+
 } // namespace
 
 namespace fake {
@@ -104,6 +117,9 @@ void push_events(const std::vector<int>& controls) {
 void set_control(int control, double value) { state.controls[control] = value; }
 void push_read(const std::vector<unsigned char>& bytes) { state.reads.push_back({bytes, 0}); }
 void push_read_error(int error) { state.reads.push_back({{}, error}); }
+void push_line(const std::vector<unsigned char>& bytes) {
+    state.line.insert(state.line.end(), bytes.begin(), bytes.end());
+}
 void push_line_bytes(int count, unsigned char value) {
     state.line_bytes += count;
     state.line_value = value;
@@ -112,6 +128,7 @@ void set_open_result(int result, int error_number) {
     state.open_result = result;
     state.open_errno = error_number;
 }
+void set_display_result(int result) { state.display_result = result; }
 void set_load_result(int handle, const std::string& reason) {
     state.load_handle = handle;
     state.load_reason = reason;
@@ -146,10 +163,7 @@ int ComRdByte(int port) {
 
 int ComRd(int port, unsigned char* buffer, int count) {
     record("ComRd", {port, count});
-    if (state.reads.empty()) {
-        state.clock += state.timeout;
-        return 0;
-    }
+    if (state.reads.empty()) return line_read(buffer, count);
     Read read = state.reads.front();
     state.reads.pop_front();
     if (read.error < 0) {
@@ -175,6 +189,11 @@ void Delay(double seconds) {
 }
 
 double Timer() { return state.clock; }
+
+int OpenDisplay() {
+    record("OpenDisplay", {});
+    return state.display_result;
+}
 
 int LoadPanel(int parent, const char* file, int resource) {
     record("LoadPanel", {parent, file, resource});

@@ -40,6 +40,9 @@ void set_control(int control, double value);
 // time-out). A negative `error` makes the read fail with that result.
 void push_read(const std::vector<unsigned char>& bytes);
 void push_read_error(int error);
+// Bytes arriving on the line, taken by ComRd once the scripted reads are used
+// up: as many as each read asks for, fewer (after the time-out) at the end.
+void push_line(const std::vector<unsigned char>& bytes);
 // Bytes that ComRdByte hands out, one per call, each taking one character
 // time at 19200 baud on the clock.
 void push_line_bytes(int count, unsigned char value = 0x55);
@@ -48,6 +51,8 @@ void push_line_bytes(int count, unsigned char value = 0x55);
 
 // OpenComConfig's result and the errno it leaves on failure.
 void set_open_result(int result, int error_number = 0);
+// OpenDisplay's result.
+void set_display_result(int result);
 // LoadPanel's result and the reason it gives on failure.
 void set_load_result(int handle, const std::string& reason = "");
 

@@ -1,8 +1,17 @@
 #include "application.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <signal.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "runtime.h"
 
 namespace kxqt {
 namespace {
@@ -32,19 +41,65 @@ void arm_quit_signals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-QApplication* instance = nullptr;
+// QCoreApplication keeps references to both for its whole life.
+int argc = 1;
+char name[] = "kxview";
+char* argv[] = {name, nullptr};
+
+// A display that does not answer within this long counts as none.
+constexpr auto PROBE_LIMIT = std::chrono::seconds(10);
+constexpr auto PROBE_POLL = std::chrono::milliseconds(5);
+
+// Qt ends the process (abort, a core file) when it finds no display; in the
+// probe that becomes a plain failed exit, without Qt's messages.
+void exit_on_fatal(QtMsgType type, const QMessageLogContext&, const QString&) {
+    if (type == QtFatalMsg) _exit(1);
+}
+
+// The exit status of `child`, or -1 once it ran for longer than the limit.
+int probe_status(pid_t child) {
+    auto deadline = std::chrono::steady_clock::now() + PROBE_LIMIT;
+    int status = 0;
+    for (;;) {
+        pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0 && errno != EINTR) return -1;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(PROBE_POLL);
+    }
+}
+
+// Whether the window system can start. Tried for real in a child process:
+// Qt gives no way to try it that does not end the process on failure, and
+// the platform it would choose depends on more than DISPLAY and
+// QT_QPA_PLATFORM.
+bool gui_can_start() {
+    pid_t child = fork();
+    if (child < 0) return true; // cannot tell: let the real start say
+    if (child == 0) {
+        qInstallMessageHandler(exit_on_fatal);
+        QGuiApplication probe(argc, argv);
+        _exit(0);
+    }
+    return probe_status(child) == 0;
+}
+
+QCoreApplication* instance = nullptr;
+bool gui = false;
 
 } // namespace
 
-QApplication& application() {
+QCoreApplication& application() {
     if (!instance) {
-        // QApplication keeps references to both for its whole life.
-        static int argc = 1;
-        static char name[] = "kxview";
-        static char* argv[] = {name, nullptr};
         // Never destroyed: it lives until the process ends, like the window.
-        instance = new QApplication(argc, argv);
-        QApplication::setStyle("Fusion");
+        // Without a window system the serial port and timers still work.
+        gui = gui_can_start();
+        instance = gui ? new QApplication(argc, argv) : new QCoreApplication(argc, argv);
+        if (gui) QApplication::setStyle("Fusion");
         arm_quit_signals();
     }
     return *instance;
@@ -59,3 +114,8 @@ bool take_quit_signal() {
 }
 
 } // namespace kxqt
+
+int OpenDisplay() {
+    kxqt::application();
+    return kxqt::gui ? 0 : -1;
+}
