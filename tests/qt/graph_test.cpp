@@ -4,8 +4,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
-#include <QTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdint>
 #include <limits>
 #include <map>

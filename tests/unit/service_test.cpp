@@ -16,11 +16,10 @@
 #include "frame_process.h"
 #include "frame_source.h"
 #include "frames.h"
+#include "pass_start.h"
 #include "record_reader.h"
 
 namespace {
-
-using Texts = std::vector<std::string>;
 
 const std::string POLL = "GetUserEvent(0)";
 const std::string LIVE_SET_UP[] = {
@@ -66,34 +65,9 @@ const std::string MIXED_DUMP = "\nEB90557A9FC4E90E33587DA2C7EC11365B80A5CAEF1439
                                "\nCBF0153A5F84A9CEF3183D6287ACD1F61B40658AAFD4F91E43688DB2D7FC2146"
                                "\n6B90B5DAFF24496E93B8DD02274C7196BBE0052A4F7499BEE3082D52779CC1E6";
 
-// What every pass shows first: the settings it starts with, in their
-// controls, and their axis ranges.
-Texts start_settings(int budget) {
-    return {"SetCtrlVal(1, 8, 0)",
-            "SetCtrlVal(1, 9, 4095)",
-            "SetCtrlVal(1, 10, 0.0010000000474974513)",
-            "SetCtrlVal(1, 11, 10)",
-            "SetCtrlVal(1, 14, 1)",
-            "SetCtrlVal(1, 12, " + std::to_string(budget) + ")",
-            "SetCtrlAttribute(1, 12, 10, 0)",
-            "SetAxisRange(1, 17, 0, 0, 4095, 0, 0.0010000000474974513, 10)"};
-}
-
 // The recorded calls without the start settings of each pass, which the
 // test of a new pass checks once.
-Texts pass_texts() {
-    Texts out;
-    for (const std::string& text : fake::texts()) {
-        out.push_back(text);
-        for (int budget : {1000, 10000}) {
-            Texts shown = start_settings(budget);
-            if (out.size() >= shown.size() && std::equal(shown.begin(), shown.end(),
-                                                         out.end() - static_cast<long>(shown.size())))
-                out.resize(out.size() - shown.size());
-        }
-    }
-    return out;
-}
+Texts pass_texts() { return without_start_settings(fake::texts()); }
 
 // The recorded calls, in order, whose text starts with one of `prefixes`.
 Texts starting(std::initializer_list<std::string> prefixes) {
@@ -289,8 +263,8 @@ TEST_F(Service, YLogOnRaisesANonPositiveMinimumToTheFloorBeforeTheMapping) {
     fake::set_control(PANEL_YLOG, 1);
     EXPECT_EQ(replay_events({PANEL_YMIN, PANEL_YLOG}),
               (Texts{"GetCtrlVal(1, 10)", "SetAxisRange(1, 17, -1, 0, 4095, 0, -2, 10)",
-                     "GetCtrlVal(1, 16)", "SetCtrlVal(1, 10, 9.999999747378752e-05)",
-                     Y_FLOOR_RANGE, "SetCtrlAttribute(1, 17, 1096, 1)"}));
+                     "GetCtrlVal(1, 16)", "SetCtrlVal(1, 10, 9.999999747378752e-05)", Y_FLOOR_RANGE,
+                     "SetCtrlAttribute(1, 17, 1096, 1)"}));
 }
 
 // The floored minimum is 0.0001 in single precision, which is below the
@@ -443,7 +417,7 @@ TEST_F(Service, FrameTurnLogsProcessesRefreshesDumpsAndShowsStatusInOrder) {
     EXPECT_EQ(live(), 1);
 
     Texts expected(std::begin(LIVE_SET_UP), std::end(LIVE_SET_UP));
-    Texts shown = start_settings(1000);
+    Texts shown = start_settings(PANEL, 1000);
     expected.insert(expected.end(), shown.begin(), shown.end());
     expected.insert(expected.end(), {POLL, "ComRd(1, 256)"});
     size_t logged_at = expected.size();
@@ -632,7 +606,7 @@ TEST_F(Service, NewPassStartsAFreshRunShownInItsControlsAndNormalisedByItsOwnFra
     EXPECT_EQ(live(), 1);
     // X max 4095 again, Accumulate "Add", 1000 plots left, the mark cleared.
     Texts texts = fake::texts();
-    Texts shown = start_settings(1000);
+    Texts shown = start_settings(PANEL, 1000);
     EXPECT_NE(std::search(texts.begin(), texts.end(), shown.begin(), shown.end()), texts.end());
     EXPECT_EQ(count_of(texts, PLOT), 1);
     EXPECT_EQ(starting("SetCtrlVal(1, 12, "), Texts{"SetCtrlVal(1, 12, 999)"});
