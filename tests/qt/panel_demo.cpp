@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
     show_values(panel);
     show_dump(panel);
     show_spectrum(panel);
-    for (int frame = 0; frame < 120; ++frame)
+    // Four minutes of replay: sample numbers of four and five digits.
+    for (int frame = 0; frame < 1200; ++frame)
         feed_strip_charts(panel, frame);
     double end = Timer() + seconds;
     int event_panel = 0;

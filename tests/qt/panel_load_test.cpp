@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <string>
 
 #include "files.h"
@@ -79,6 +80,28 @@ TEST_F(PanelTest, InitialValuesMatchTheSettingsOfAFreshPass) {
     EXPECT_EQ(value, 1);
     GetCtrlVal(panel, PANEL_XLOG, &value);
     EXPECT_EQ(value, 0);
+}
+
+// A 1024x768 screen, less a title bar and a taskbar, leaves about this much.
+TEST_F(PanelTest, WholePanelFitsA1024By768Screen) {
+    QSize needed = kxqt::test::panel_window(panel)->minimumSizeHint();
+    EXPECT_LE(needed.width(), 1000);
+    EXPECT_LE(needed.height(), 700);
+}
+
+// The panel file asks for more than a small screen has: the window opens
+// within the screen, or at the panel's minimum where even that is larger.
+TEST_F(PanelTest, DisplayedWindowStaysWithinTheScreen) {
+    QWidget* window = kxqt::test::panel_window(panel);
+    QSize room = window->screen()->availableGeometry().size().expandedTo(window->minimumSize());
+    EXPECT_LE(window->width(), room.width());
+    EXPECT_LE(window->height(), room.height());
+}
+
+TEST_F(PanelTest, EveryOperatorInputExplainsItselfInATooltip) {
+    for (int id : {PANEL_QUIT, PANEL_XMIN, PANEL_XMAX, PANEL_YMIN, PANEL_YMAX, PANEL_NFRAMES,
+                   PANEL_RESET, PANEL_ACCUMULATE, PANEL_XLOG, PANEL_YLOG, PANEL_RESTART})
+        EXPECT_FALSE(kxqt::test::control(panel, id)->toolTip().isEmpty()) << id;
 }
 
 TEST(PanelLoad, BareNameIsFoundInTheWorkingDirectoryFirst) {

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextDocument>
 
 #include "inputs.h"
 #include "panel_fixture.h"
@@ -44,9 +45,12 @@ TEST_F(PanelValues, HexDumpShowsTheWholeTextInAMonospaceFont) {
     QFontMetrics metrics(box->font());
     EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('1')),
               metrics.horizontalAdvance(QLatin1Char('W')));
-    // 64 digits fit on a line without scrolling.
+    // 64 digits fit on a line, and the eight lines after the leading
+    // newline fit the box, without scrolling.
+    int margins = 2 * static_cast<int>(box->document()->documentMargin());
     int line_width = metrics.horizontalAdvance(QString(64, QLatin1Char('0')));
-    EXPECT_LE(line_width, box->viewport()->width());
+    EXPECT_LE(line_width + margins, box->viewport()->width());
+    EXPECT_LE(9 * metrics.lineSpacing() + margins, box->viewport()->height());
 }
 
 TEST_F(PanelValues, InputsReadBackWhatTheProgramWrote) {
@@ -85,9 +89,13 @@ TEST_F(PanelValues, AccumulateShowsAnyIntegerTheProgramWrites) {
 
 TEST_F(PanelValues, RunEndedMarksTheFrameBudgetWithoutLockingIt) {
     auto* budget = widget<kxqt::IntInput>(PANEL_NFRAMES);
+    const QString own_tooltip = budget->toolTip();
     EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED), 0);
     EXPECT_EQ(budget->property("runState").toInt(), RUN_ENDED);
-    EXPECT_FALSE(budget->toolTip().isEmpty());
+    // Add or Subtract alone ends a run without plots left at the next frame.
+    EXPECT_EQ(budget->toolTip(),
+              QStringLiteral("Accumulation run ended: no frames are being accumulated. To start "
+                             "again, raise Plots left above 0, then choose Add or Subtract."));
     EXPECT_TRUE(budget->isEnabled());
     EXPECT_FALSE(budget->isReadOnly());
     // The marked field still takes the operator's budget.
@@ -100,6 +108,11 @@ TEST_F(PanelValues, RunEndedMarksTheFrameBudgetWithoutLockingIt) {
     int value = 0;
     GetCtrlVal(panel, PANEL_NFRAMES, &value);
     EXPECT_EQ(value, 50);
+    // A new run clears the mark, and the field explains itself again.
+    EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, 0), 0);
+    EXPECT_EQ(budget->property("runState").toInt(), 0);
+    EXPECT_EQ(budget->toolTip(), own_tooltip);
+    EXPECT_FALSE(own_tooltip.isEmpty());
 }
 
 TEST_F(PanelValues, UnknownControlsAndAttributesFail) {

@@ -115,12 +115,21 @@ QString double_text(const QWidget* widget, double value) {
     return QString::number(value, 'g', digits.isValid() ? digits.toInt() : DEFAULT_DIGITS);
 }
 
+// The run-ended text stands in for the panel file's own tooltip, which is
+// kept here to come back when the mark is cleared.
+const char* const FILE_TOOLTIP = "fileToolTip";
+
 void set_run_state(QWidget* widget, int value) {
+    if (!widget->property(FILE_TOOLTIP).isValid())
+        widget->setProperty(FILE_TOOLTIP, widget->toolTip());
     widget->setProperty("runState", value);
+    // With no plots left, Add or Subtract alone would end the run again at
+    // the next frame.
     widget->setToolTip(value == RUN_ENDED
                            ? QStringLiteral("Accumulation run ended: no frames are being "
-                                            "accumulated. Choose Add or Subtract to start again.")
-                           : QString());
+                                            "accumulated. To start again, raise Plots left "
+                                            "above 0, then choose Add or Subtract.")
+                           : widget->property(FILE_TOOLTIP).toString());
     // The panel file's style sheet draws the state: have it looked at again.
     widget->style()->unpolish(widget);
     widget->style()->polish(widget);

@@ -1,5 +1,6 @@
 // LoadPanel, PanelLoadError, DisplayPanel, DiscardPanel and GetUserEvent.
 #include <QApplication>
+#include <QScreen>
 #include <QWidget>
 #include <string>
 
@@ -42,6 +43,8 @@ const char* PanelLoadError() { return load_error.c_str(); }
 int DisplayPanel(int panel) {
     QWidget* window = kxqt::panel_window(panel);
     if (!window) return -1;
+    // A panel file drawn for a large screen still opens whole on a small one.
+    window->resize(window->size().boundedTo(window->screen()->availableGeometry().size()));
     window->show();
     window->raise();
     return 0;

@@ -18,6 +18,9 @@ const QColor trace_colours[] = {
 
 StripChart::StripChart(QWidget* parent) : PlotView(parent) {
     plot()->xAxis->setLabel(tr("sample"));
+    // Sample numbers grow long over a run and a chart may be narrow: few ticks
+    // keep their labels apart.
+    plot()->xAxis->ticker()->setTickCount(2);
     // The legend gets a row of its own above the traces, so that it never
     // hides the latest samples.
     QCPLegend* legend = plot()->legend;
