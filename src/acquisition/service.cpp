@@ -144,7 +144,9 @@ bool log_frame() {
 
 void frame_turn(int panel, int source, SpectrumStore* store) {
     if (get_frm(frame, source) != 0) {
-        status = source == SOURCE_LIVE ? "COM1 err: too few bytes read" : "EOF on input file";
+        status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
+                 : replay_read_error() != 0 ? "read error on input file"
+                                            : "EOF on input file";
     } else {
         status = " ";
         if (source == SOURCE_LIVE && !log_frame()) status = "raw log write error";
