@@ -42,7 +42,7 @@ bool have(size_t count) {
     begin = 0;
     end = held;
     end += std::fread(window + end, 1, std::max(count - held, read_ahead), replay);
-    if (end < count && read_error == 0 && std::ferror(replay)) read_error = errno != 0 ? errno : EIO;
+    if (read_error == 0 && std::ferror(replay)) read_error = errno != 0 ? errno : EIO;
     return end >= count;
 }
 

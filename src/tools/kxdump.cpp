@@ -141,7 +141,8 @@ int dump(const DumpArgs& args) {
     DumpResult result = dump_frames(args, &store, &out);
     std::fclose(recording);
     if (result.read_error != 0) {
-        report_failure("read", is_standard_input(args.recording) ? "standard input" : args.recording,
+        report_failure("read",
+                       is_standard_input(args.recording) ? "standard input" : args.recording,
                        result.read_error);
         if (spectrum_file != nullptr) std::fclose(spectrum_file);
         return 1;
