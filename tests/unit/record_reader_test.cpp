@@ -113,6 +113,10 @@ const Case CASES[] = {
      recording_of({good(1), bad(), Bytes(100, 0x00)}),
      {{1, 0}},
      612 - 256},
+    {"input ending in a whole pattern: counted up to it",
+     recording_of({bad(), Bytes{0x01, 0xEB, 0x90}}),
+     {},
+     257},
     {"input ending in a pattern's first byte", recording_of({bad(), Bytes{0xEB}}), {}, 257},
     {"short tail is never a record",
      recording_of({good(1), good(2), good(3), Bytes(232, 0x00)}),
@@ -163,4 +167,5 @@ TEST(RecordReader, ReadErrorIsToldApartFromTheEndOfInput) {
     std::fclose(directory);
     set_replay_stream(nullptr);
     EXPECT_EQ(replay_read_error(), 0);
+    EXPECT_EQ(read_record(frame.data()), -1); // no stream, no record
 }
