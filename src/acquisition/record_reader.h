@@ -23,8 +23,8 @@ void set_replay_stream(std::FILE* stream, size_t read_ahead = 0);
 // no sync pattern after it, or a read error).
 int read_record(unsigned char* frame);
 
-// Where the record that read_record last returned starts, in bytes from the
-// start of the stream.
+// Right after read_record returned a record: where it starts, in bytes from
+// the start of the stream.
 int64_t record_offset();
 
 // The errno of a read that failed (EIO when the system gave none), or 0 while
