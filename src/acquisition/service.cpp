@@ -175,7 +175,9 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     int result = get_frm(frame, source);
     bool logged = source != SOURCE_LIVE || log_arrivals();
     if (result != 0) {
-        status = source == SOURCE_LIVE ? "COM1 err: too few bytes read" : "EOF on input file";
+        status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
+                 : replay_read_error() != 0 ? "read error on input file"
+                                            : "EOF on input file";
     } else {
         status = " ";
         frm_process(frame, store, panel, settings.accumulate);

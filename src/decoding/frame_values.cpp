@@ -46,8 +46,13 @@ void time_text(int32_t counter, char* text, int size) {
     std::snprintf(text, static_cast<size_t>(size), "%02d:%02d:%04.1f", hours, minutes, t);
 }
 
-void decode_frame(const unsigned char* frame, FrameValues* v) {
+void decode_counts(const unsigned char* frame, FrameValues* v) {
     v->mode = frame_mode(frame);
+    unpack(frame + OFF_COUNTS, v->counts, BINS_PER_MODE);
+}
+
+void decode_frame(const unsigned char* frame, FrameValues* v) {
+    decode_counts(frame, v);
     v->counter = frame_counter(frame);
     v->word_10 = word_at(frame, OFF_WORD_10);
     v->word_12 = word_at(frame, OFF_WORD_12);
@@ -65,5 +70,4 @@ void decode_frame(const unsigned char* frame, FrameValues* v) {
     if (v->mode == 1) time_text(v->counter, v->time_text, TIME_TEXT_SIZE);
     unpack(frame + OFF_RATES, v->rates, RATE_COUNT);
     decode_groups(frame, v->groups);
-    unpack(frame + OFF_COUNTS, v->counts, BINS_PER_MODE);
 }

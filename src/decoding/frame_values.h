@@ -39,3 +39,6 @@ void time_text(int32_t counter, char* text, int size);
 
 // Decodes every field of `frame`.
 void decode_frame(const unsigned char* frame, FrameValues* values);
+
+// Decodes only what the spectrum accumulates: the mode and the counts.
+void decode_counts(const unsigned char* frame, FrameValues* values);

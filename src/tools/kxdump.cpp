@@ -25,12 +25,14 @@ constexpr const char* HELP =
     "  -h, --help          show this help and exit\n"
     "  --version           show the version and exit\n"
     "\n"
+    "RECORDING may be a pipe, or - for standard input.\n"
+    "\n"
     "Exit status: 0 once the recording is read to its end, 1 when a file cannot be\n"
     "opened, read or written, 2 on a usage error.\n";
 
 // Output is collected and handed to stdio in blocks this large.
 constexpr size_t FLUSH_SIZE = 1 << 16;
-constexpr size_t INPUT_BUFFER_SIZE = 1 << 20;
+constexpr const char* STANDARD_INPUT = "-";
 
 struct Output {
     std::FILE* stream;
@@ -72,8 +74,7 @@ bool finish(Output* out, bool close) {
 
 struct DumpResult {
     int64_t frames = 0;
-    bool read_failed = false;
-    int read_error = 0;
+    int read_error = 0; // errno of a failed read, else 0
 };
 
 // Reads every good record, accumulates it, and writes it unless only the
@@ -84,41 +85,30 @@ DumpResult dump_frames(const DumpArgs& args, SpectrumStore* store, Output* out) 
     FrameValues values;
     if (args.csv) append_csv_header(out->pending);
     while (!out->failed && read_record(frame) == 0) {
-        decode_frame(frame, &values);
-        accumulate_counts(store, values, 1);
-        if (!args.summary) {
-            FramePlace place{result.frames, std::ftell(replay_stream()) - FRAME_SIZE,
-                             skipped_bytes()};
+        if (args.summary) {
+            decode_counts(frame, &values);
+        } else {
+            decode_frame(frame, &values);
+            FramePlace place{result.frames, record_offset(), skipped_bytes()};
             if (args.csv)
                 append_csv_frame(out->pending, place, values);
             else
                 append_json_frame(out->pending, place, values);
             if (out->pending.size() >= FLUSH_SIZE) flush(out);
         }
+        accumulate_counts(store, values, 1);
         ++result.frames;
     }
-    if (std::ferror(replay_stream())) {
-        result.read_failed = true;
-        result.read_error = errno;
-    }
+    result.read_error = replay_read_error();
     return result;
 }
 
-// The reader steps back in the file after a bad record, so a pipe will not do.
+bool is_standard_input(const char* path) { return std::strcmp(path, STANDARD_INPUT) == 0; }
+
 std::FILE* open_recording(const char* path) {
+    if (is_standard_input(path)) return stdin;
     std::FILE* recording = std::fopen(path, "rb");
-    if (recording == nullptr) {
-        report_failure("open", path, errno);
-        return nullptr;
-    }
-    if (std::fseek(recording, 0, SEEK_CUR) != 0) {
-        report_failure("read", path, errno);
-        std::fclose(recording);
-        return nullptr;
-    }
-    // Large reads; the resynchronisation's short steps back stay inside the
-    // buffer.
-    std::setvbuf(recording, nullptr, _IOFBF, INPUT_BUFFER_SIZE);
+    if (recording == nullptr) report_failure("open", path, errno);
     return recording;
 }
 
@@ -144,14 +134,16 @@ int dump(const DumpArgs& args) {
         std::fclose(recording);
         return 1;
     }
-    set_replay_stream(recording);
+    set_replay_stream(recording, READ_AHEAD_MAX);
     SpectrumStore store{}; // fresh: all zero, then the bin table
     init(&store);
     Output out{stdout, "standard output", {}, false, 0};
     DumpResult result = dump_frames(args, &store, &out);
     std::fclose(recording);
-    if (result.read_failed) {
-        report_failure("read", args.recording, result.read_error);
+    if (result.read_error != 0) {
+        report_failure("read",
+                       is_standard_input(args.recording) ? "standard input" : args.recording,
+                       result.read_error);
         if (spectrum_file != nullptr) std::fclose(spectrum_file);
         return 1;
     }

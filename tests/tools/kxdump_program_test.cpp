@@ -198,18 +198,34 @@ TEST(KxdumpProgram, HelpAndVersion) {
     EXPECT_EQ(version.out, "kxdump 1.0.0\n");
 }
 
-TEST(KxdumpProgram, PipeIsRefusedBecauseTheReaderStepsBack) {
+TEST(KxdumpProgram, PipeAndStandardInputAreReadLikeAFile) {
     ScratchDirectory scratch;
+    const std::string golden_out = read_file(std::string(KX_FIXTURES) + "/kxdump_golden.jsonl");
     std::string fifo = scratch / "pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    ChildProcess dump({KXDUMP, fifo});
+    ChildProcess from_fifo({KXDUMP, fifo});
     int writer = open(fifo.c_str(), O_WRONLY); // meets kxdump's open
     ASSERT_GE(writer, 0);
-    ProgramResult result = dump.finish();
+    const std::string recording = golden_recording();
+    EXPECT_EQ(write(writer, recording.data(), recording.size()),
+              static_cast<ssize_t>(recording.size()));
     close(writer);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "kxdump: cannot read " + fifo + ": Illegal seek\n");
+    ProgramResult fifo_result = from_fifo.finish();
+    EXPECT_EQ(fifo_result.status, 0);
+    EXPECT_EQ(fifo_result.out, golden_out);
+    EXPECT_EQ(fifo_result.err, "");
+
+    write_file(scratch / "rec.dat", recording);
+    auto from_stdin = [](const std::string& path) {
+        return run_program({"/bin/sh", "-c", R"(exec "$0" - < "$1")", KXDUMP, path});
+    };
+    ProgramResult stdin_result = from_stdin(scratch / "rec.dat");
+    EXPECT_EQ(stdin_result.status, 0);
+    EXPECT_EQ(stdin_result.out, golden_out);
+    ProgramResult unreadable = from_stdin(scratch.root());
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_EQ(unreadable.out, "");
+    EXPECT_EQ(unreadable.err, "kxdump: cannot read standard input: Is a directory\n");
 }
 
 TEST(KxdumpProgram, RefusedSpectrumFileIsStatusOneAndLosesNothing) {

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "frames.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -14,153 +19,175 @@ Frame good(unsigned char tag) { return sealed(frame_with(0, {0xEB, 0x90, 0x00, t
 // A record that fails the checksum; its only 0xEB is byte 0.
 Frame bad() { return frame_with(0, {0xEB, 0x90, 0x00, 0x00, 0x01}); }
 
-class RecordReader : public ::testing::Test {
-  protected:
-    void open(const Bytes& recording) {
-        file = file_of(recording);
-        set_replay_stream(file);
-        start = skipped_bytes();
-    }
-    void TearDown() override {
-        if (file != nullptr) std::fclose(file);
-    }
-    // Reads one record: its tag, or -1 at the end of the input.
-    int next_tag() {
-        Frame frame{};
-        return read_record(frame.data()) == 0 ? frame[3] : -1;
-    }
-    int32_t skipped() const { return skipped_bytes() - start; }
-    // Reads the first record as if its checksum had failed and resynchronises.
-    int resync_after_first_record() {
-        Frame frame{};
-        if (std::fread(frame.data(), frame.size(), 1, file) != 1) return -1;
-        return resync();
-    }
-    std::FILE* file = nullptr;
-    int32_t start = 0;
+Frame ends_in_sync_first_byte() {
+    Frame frame = frame_with(0, {0x01});
+    frame[255] = 0xEB;
+    return frame;
+}
+
+struct Part {
+    Part(const Frame& frame) : bytes(frame.begin(), frame.end()) {}
+    Part(Bytes raw) : bytes(std::move(raw)) {}
+    Bytes bytes;
 };
 
-TEST_F(RecordReader, GoodRecordsComeInOrder) {
+Bytes recording_of(std::initializer_list<Part> parts) {
     Bytes recording;
-    append(&recording, good(1));
-    append(&recording, sealed(Frame{}));
-    append(&recording, good(3));
-    open(recording);
-    EXPECT_EQ(next_tag(), 1);
-    EXPECT_EQ(next_tag(), 0);
-    EXPECT_EQ(next_tag(), 3);
-    EXPECT_EQ(next_tag(), -1);
-    EXPECT_EQ(skipped(), 0);
+    for (const Part& part : parts)
+        append(&recording, part.bytes);
+    return recording;
 }
 
-TEST_F(RecordReader, BadRecordIsSkippedToTheNextPattern) {
-    Bytes recording;
-    append(&recording, good(1));
-    append(&recording, bad()); // P = 256
-    append(&recording, Bytes{0x11, 0x22, 0x33});
-    append(&recording, good(2)); // Q = 515
-    open(recording);
-    EXPECT_EQ(next_tag(), 1);
-    EXPECT_EQ(next_tag(), 2);
-    EXPECT_EQ(skipped(), 515 - 256);
-    EXPECT_EQ(std::ftell(file), 515 + 256);
+// A record as the reader gave it: its tag and where it started.
+struct Found {
+    int tag;
+    int64_t offset;
+    bool operator==(const Found&) const = default;
+};
+
+void PrintTo(const Found& found, std::ostream* out) {
+    *out << "tag " << found.tag << " at " << found.offset;
 }
 
-TEST_F(RecordReader, PatternAtBytesOneAndTwoOfTheBadRecordIsFoundThere) {
-    Bytes recording;
-    append(&recording, Bytes{0x00});
-    append(&recording, good(4)); // read first as a record shifted by one byte
-    append(&recording, Bytes(255, 0x00));
-    open(recording);
-    EXPECT_EQ(next_tag(), 4);
-    EXPECT_EQ(skipped(), 1);
+// The recording written into a pipe whose writer has closed; it must fit the
+// pipe's buffer.
+std::FILE* pipe_of(const Bytes& bytes) {
+    int ends[2];
+    if (pipe(ends) != 0) return nullptr;
+    bool written = write(ends[1], bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    close(ends[1]);
+    if (!written) {
+        close(ends[0]);
+        return nullptr;
+    }
+    return fdopen(ends[0], "rb");
 }
 
-TEST_F(RecordReader, SecondSyncFirstByteOnlyBreaksThePair) {
-    Bytes recording;
-    append(&recording, bad());
-    append(&recording, Bytes{0x01, 0xEB, 0xEB, 0x90, 0x02}); // no pattern here
-    append(&recording, good(5));                             // found at 261
-    open(recording);
-    EXPECT_EQ(resync_after_first_record(), 0);
-    EXPECT_EQ(std::ftell(file), 261);
-    EXPECT_EQ(skipped(), 261);
-}
+// How the recording reaches the reader: as the replay source reads it, a
+// record at a time from a file; through a pipe, reading ahead across record
+// boundaries; as the batch decoder reads it, in whole blocks.
+struct Way {
+    const char* name;
+    std::FILE* (*open)(const Bytes&);
+    size_t read_ahead;
+};
+const Way WAYS[] = {
+    {"file, a record at a time", file_of, 0},
+    {"pipe, reading ahead", pipe_of, 300},
+    {"file, in blocks", file_of, READ_AHEAD_MAX},
+};
 
-TEST_F(RecordReader, ThirdSyncFirstByteStartsTheFoundPattern) {
+struct Case {
+    const char* name;
     Bytes recording;
-    append(&recording, bad());
-    append(&recording, Bytes{0x01, 0xEB, 0xEB});
-    append(&recording, good(6)); // its 0xEB is the third in a row, at 259
-    open(recording);
-    EXPECT_EQ(resync_after_first_record(), 0);
-    EXPECT_EQ(std::ftell(file), 259);
-    EXPECT_EQ(next_tag(), 6);
-    EXPECT_EQ(skipped(), 259);
-}
+    std::vector<Found> records;
+    int32_t skipped;
+};
 
-TEST_F(RecordReader, ThreeBadRecordsInARowAreSkippedInOneRead) {
-    Bytes recording;
-    for (int i = 0; i < 3; ++i)
-        append(&recording, bad());
-    append(&recording, good(7));
-    open(recording);
-    EXPECT_EQ(next_tag(), 7);
-    EXPECT_EQ(skipped(), 768);
-    EXPECT_EQ(next_tag(), -1);
-}
+const Case CASES[] = {
+    {"good records, a record of zero bytes among them",
+     recording_of({good(1), Frame{}, good(3)}),
+     {{1, 0}, {0, 256}, {3, 512}},
+     0},
+    {"bad record skipped to the next pattern",
+     recording_of({good(1), bad(), Bytes{0x11, 0x22, 0x33}, good(2)}),
+     {{1, 0}, {2, 515}},
+     515 - 256},
+    {"pattern at the bad record's bytes 1 and 2",
+     recording_of({Bytes{0x00}, good(4), Bytes(255, 0x00)}),
+     {{4, 1}},
+     1},
+    {"a second 0xEB only breaks the pair",
+     recording_of({bad(), Bytes{0x01, 0xEB, 0xEB, 0x90, 0x02}, good(5)}),
+     {{5, 261}},
+     261},
+    {"a third 0xEB starts the pattern found",
+     recording_of({bad(), Bytes{0x01, 0xEB, 0xEB}, good(6)}),
+     {{6, 259}},
+     259},
+    {"three bad records in a row", recording_of({bad(), bad(), bad(), good(7)}), {{7, 768}}, 768},
+    {"bad record ending in 0xEB hides the next pattern",
+     recording_of({ends_in_sync_first_byte(), good(8), good(9)}),
+     {{9, 512}},
+     512},
+    {"no pattern before the end: every byte to the end counts",
+     recording_of({good(1), bad(), Bytes(100, 0x00)}),
+     {{1, 0}},
+     612 - 256},
+    {"input ending in a whole pattern: counted up to it",
+     recording_of({bad(), Bytes{0x01, 0xEB, 0x90}}),
+     {},
+     257},
+    {"input ending in a pattern's first byte", recording_of({bad(), Bytes{0xEB}}), {}, 257},
+    {"short tail is never a record",
+     recording_of({good(1), good(2), good(3), Bytes(232, 0x00)}),
+     {{1, 0}, {2, 256}, {3, 512}},
+     0},
+    {"bad record alone", recording_of({bad()}), {}, 256},
+    {"empty", {}, {}, 0},
+};
 
-TEST_F(RecordReader, BadRecordEndingInSyncFirstByteHidesTheNextPattern) {
-    Frame ends_in_sync_byte = frame_with(0, {0x01});
-    ends_in_sync_byte[255] = 0xEB;
-    Bytes recording;
-    append(&recording, ends_in_sync_byte);
-    append(&recording, good(8)); // its 0xEB breaks the pair: passed over
-    append(&recording, good(9));
-    open(recording);
-    EXPECT_EQ(next_tag(), 9);
-    EXPECT_EQ(skipped(), 512);
-}
-
-TEST_F(RecordReader, NoPatternBeforeTheEndCountsEveryByteToTheEnd) {
-    Bytes recording;
-    append(&recording, good(1));
-    append(&recording, bad()); // P = 256
-    append(&recording, Bytes(100, 0x00));
-    open(recording);
-    EXPECT_EQ(next_tag(), 1);
-    EXPECT_EQ(next_tag(), -1);
-    EXPECT_EQ(skipped(), 612 - 256);
-    EXPECT_EQ(next_tag(), -1);
-    EXPECT_EQ(skipped(), 612 - 256);
-}
-
-TEST_F(RecordReader, ShortTailIsNeverARecord) {
-    Bytes recording;
-    for (int i = 1; i <= 3; ++i)
-        append(&recording, good(static_cast<unsigned char>(i)));
-    append(&recording, Bytes(232, 0x00)); // 1000 bytes in all
-    open(recording);
-    EXPECT_EQ(next_tag(), 1);
-    EXPECT_EQ(next_tag(), 2);
-    EXPECT_EQ(next_tag(), 3);
-    EXPECT_EQ(next_tag(), -1);
-    EXPECT_EQ(skipped(), 0);
-}
-
-TEST_F(RecordReader, EmptyFileHasNoRecord) {
-    open({});
-    EXPECT_EQ(next_tag(), -1);
-    EXPECT_EQ(next_tag(), -1);
-    EXPECT_EQ(skipped(), 0);
-}
-
-TEST_F(RecordReader, ResyncAtTheEndOfTheFileReportsIt) {
-    Bytes recording;
-    append(&recording, bad());
-    open(recording);
-    EXPECT_EQ(resync_after_first_record(), 1);
-    EXPECT_EQ(skipped(), 256);
+// Every record up to the end, and once more past it.
+std::vector<Found> read_all() {
+    std::vector<Found> found;
+    Frame frame{};
+    while (read_record(frame.data()) == 0)
+        found.push_back({frame[3], record_offset()});
+    if (read_record(frame.data()) == 0) found.push_back({-1, -1}); // nothing after the end
+    return found;
 }
 
 } // namespace
+
+TEST(RecordReader, FindsTheRecordsTheirOffsetsAndTheSkippedBytesWhateverTheStream) {
+    for (const Way& way : WAYS) {
+        for (const Case& c : CASES) {
+            std::FILE* stream = way.open(c.recording);
+            ASSERT_NE(stream, nullptr) << way.name;
+            set_replay_stream(stream, way.read_ahead);
+            int32_t start = skipped_bytes();
+            EXPECT_EQ(read_all(), c.records) << way.name << ": " << c.name;
+            EXPECT_EQ(skipped_bytes() - start, c.skipped) << way.name << ": " << c.name;
+            EXPECT_EQ(replay_read_error(), 0) << way.name << ": " << c.name;
+            std::fclose(stream);
+        }
+    }
+    set_replay_stream(nullptr);
+}
+
+// What replay needs from a pipe whose writer is slow: a record as soon as it
+// is in, so no read may ask for a byte beyond it, resynchronisation included.
+TEST(RecordReader, AsksAPipeForNoMoreThanTheRecordInHandNeeds) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(fcntl(ends[0], F_SETFL, O_NONBLOCK), 0); // a read of more fails at once
+    Bytes recording = recording_of({bad(), Bytes{0x01}, good(1)});
+    ASSERT_EQ(write(ends[1], recording.data(), recording.size()),
+              static_cast<ssize_t>(recording.size()));
+    std::FILE* stream = fdopen(ends[0], "rb");
+    ASSERT_NE(stream, nullptr);
+    set_replay_stream(stream);
+    Frame frame{};
+    EXPECT_EQ(read_record(frame.data()), 0);
+    EXPECT_EQ(frame[3], 1);
+    EXPECT_EQ(replay_read_error(), 0);
+    std::fclose(stream);
+    close(ends[1]);
+    set_replay_stream(nullptr);
+}
+
+TEST(RecordReader, ReadErrorIsToldApartFromTheEndOfInput) {
+    ScratchDirectory scratch;
+    std::FILE* directory = std::fopen(scratch.root().c_str(), "rb"); // opens; reads fail
+    ASSERT_NE(directory, nullptr);
+    set_replay_stream(directory);
+    Frame frame{};
+    EXPECT_EQ(read_record(frame.data()), -1);
+    EXPECT_EQ(replay_read_error(), EISDIR);
+    EXPECT_EQ(read_record(frame.data()), -1);
+    EXPECT_EQ(replay_read_error(), EISDIR);
+    std::fclose(directory);
+    set_replay_stream(nullptr);
+    EXPECT_EQ(replay_read_error(), 0);
+    EXPECT_EQ(read_record(frame.data()), -1); // no stream, no record
+}

@@ -18,6 +18,7 @@
 #include "frames.h"
 #include "pass_start.h"
 #include "record_reader.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -473,6 +474,18 @@ TEST_F(Service, ReplayEndShowsEofAtThePaceOfThePauseAndStillAnswersEvents) {
     EXPECT_EQ(pass_texts(),
               (Texts{POLL, "Delay(0.2)", eof, POLL, "Delay(0.2)", eof, POLL, "GetCtrlVal(1, 15)",
                      "SetCtrlAttribute(1, 17, 1141, 1)", POLL, "Delay(0.2)", eof, POLL}));
+}
+
+TEST_F(Service, ReplayReadErrorShowsAsSuchNotAsTheEnd) {
+    ScratchDirectory scratch;
+    std::fclose(recording);
+    recording = std::fopen(scratch.root().c_str(), "rb"); // opens; reads fail
+    ASSERT_NE(recording, nullptr);
+    set_replay_stream(recording);
+    fake::push_events({0});
+    EXPECT_EQ(replay(), 1);
+    EXPECT_EQ(pass_texts(), (Texts{POLL, "Delay(0.2)",
+                                   R"(SetCtrlVal(1, 29, "read error on input file"))", POLL}));
 }
 
 TEST_F(Service, GoodFrameClearsAnEarlierErrorText) {
