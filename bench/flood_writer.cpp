@@ -54,7 +54,9 @@ struct Options {
     const char* copy = nullptr;
 };
 
-bool faulty(const FaultRates& rates) { return rates.bad > 0.0 || rates.junk > 0.0 || rates.drop > 0.0; }
+bool faulty(const FaultRates& rates) {
+    return rates.bad > 0.0 || rates.junk > 0.0 || rates.drop > 0.0;
+}
 
 // The fault rate an option sets, or null.
 double* fault_rate(const char* option, FaultRates* rates) {
@@ -232,8 +234,7 @@ int main(int argc, char** argv) {
     }
     std::FILE* copy = std::fopen(options.copy, "wb");
     if (copy == nullptr) {
-        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, options.copy,
-                     std::strerror(errno));
+        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, options.copy, std::strerror(errno));
         return 1;
     }
     Command command = next_command(true);
