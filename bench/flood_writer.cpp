@@ -1,27 +1,33 @@
 // kx_flood: the instrument's line with no baud rate. Links a pseudo-terminal
 // as LINK and, once told "go" on standard input, writes whole frames as fast
 // as the reader takes them (or at FPS frames a second after the first N),
-// keeping a copy of every frame written in COPY, until told "stop". It then
+// keeping a copy of every byte written in COPY, until told "stop". It then
 // prints what it wrote and holds the line open until standard input closes,
 // so that the reader loses nothing it had not yet read.
 //
-//   kx_flood [--random] [--rate FPS [--warm N]] LINK COPY
+//   kx_flood [--random] [--rate FPS [--warm N]] [--bad P] [--junk P] [--drop P]
+//            LINK COPY
 //   --random: frames of random content (busy traces, the costliest to draw)
 //   instead of the simulated instrument's.
 //   --warm N: the first N frames as fast as the line takes them, then
 //   nothing until told "go" again, then the pace.
-//   stdin: "go", "stop"; stdout after "stop": "written FRAMES" or
-//   "stalled FRAMES" when the reader stopped taking bytes mid-frame.
+//   --bad, --junk, --drop: kxsim's faults, from a fixed seed; with any of
+//   them, a few whole frames without faults end the line.
+//   stdin: "go", "stop"; stdout after "stop": "written FRAMES records: ..."
+//   (kxsim's tally) or "stalled ..." when the reader stopped taking bytes
+//   mid-frame.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include <poll.h>
 #include <unistd.h>
 
+#include "faults.h"
 #include "frame_format.h"
 #include "instrument.h"
 #include "pty_link.h"
@@ -32,20 +38,42 @@ constexpr const char* TOOL = "kx_flood";
 constexpr double LINE_FRAME_PERIOD_S = FRAME_SIZE * 10.0 / 19200.0; // the clocks in the frames
 constexpr int STALL_MS = 5000; // a reader that takes nothing for this long has stopped
 constexpr uint64_t SEED = 1;
+constexpr uint64_t FAULT_SEED = 2;
+// A reader that lost step on the last fault finds it again within two frames
+// (more only when a frame's data holds the sync pattern), and then reads the
+// line to its last byte: a read the quiet line cuts short is not logged.
+constexpr int CLEAN_TAIL_FRAMES = 4;
 constexpr long NS_PER_S = 1000000000L;
 
 struct Options {
     bool random = false;
     double rate = 0.0; // frames a second; 0: as fast as the line takes them
     long warm = 0;     // frames sent as fast as the line takes them before the pace
+    FaultRates faults;
     const char* link = nullptr;
     const char* copy = nullptr;
 };
 
+bool faulty(const FaultRates& rates) {
+    return rates.bad > 0.0 || rates.junk > 0.0 || rates.drop > 0.0;
+}
+
+// The fault rate an option sets, or null.
+double* fault_rate(const char* option, FaultRates* rates) {
+    if (std::strcmp(option, "--bad") == 0) return &rates->bad;
+    if (std::strcmp(option, "--junk") == 0) return &rates->junk;
+    if (std::strcmp(option, "--drop") == 0) return &rates->drop;
+    return nullptr;
+}
+
 bool parse(int argc, char** argv, Options* options) {
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
-        if (std::strcmp(argv[i], "--random") == 0) {
+        double* rate = fault_rate(argv[i], &options->faults);
+        if (rate != nullptr && i + 1 < argc) {
+            *rate = std::strtod(argv[++i], nullptr);
+            if (!(*rate >= 0.0 && *rate <= 1.0)) return false;
+        } else if (std::strcmp(argv[i], "--random") == 0) {
             options->random = true;
         } else if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
             options->rate = std::strtod(argv[++i], nullptr);
@@ -100,6 +128,36 @@ class FrameMaker {
     Instrument instrument_{SEED, LINE_FRAME_PERIOD_S};
 };
 
+// The bytes of frames on their way: through the faults asked for, or with
+// none, each written whole to the line and to the copy.
+class Line {
+  public:
+    Line(const Options& options, PtyLink* link, std::FILE* copy)
+        : maker_(options.random), faults_(FAULT_SEED, options.faults), link_(link), copy_(copy) {}
+
+    // False when the reader stalled, leaving part of the bytes on the line
+    // and out of the copy.
+    bool send(bool clean) {
+        unsigned char frame[FRAME_SIZE];
+        maker_.next_frame(frame);
+        bytes_.clear();
+        (clean ? clean_ : faults_).emit(frame, &bytes_, &tally_);
+        return link_->send(bytes_.data(), bytes_.size(), STALL_MS) == Delivery::sent &&
+               std::fwrite(bytes_.data(), 1, bytes_.size(), copy_) == bytes_.size();
+    }
+
+    const FaultTally& tally() const { return tally_; }
+
+  private:
+    FrameMaker maker_;
+    FaultInjector faults_;
+    FaultInjector clean_{FAULT_SEED, FaultRates{}};
+    FaultTally tally_;
+    std::vector<unsigned char> bytes_;
+    PtyLink* link_;
+    std::FILE* copy_;
+};
+
 // Holds the next frame back until its time when frames are paced; the pace
 // starts with the first wait.
 class Pace {
@@ -138,26 +196,23 @@ Command next_command(bool wait) {
 }
 
 // Writes frames until told "stop", waiting for a second "go" after the
-// warm-up when paced. False when the reader stalled, leaving part of a frame
-// on the line.
-bool flood(const Options& options, PtyLink* link, std::FILE* copy, long* frames,
-           Command* last) {
-    FrameMaker maker(options.random);
+// warm-up when paced, then the clean tail when faults are on. False when the
+// reader stalled, leaving part of a frame on the line.
+bool flood(const Options& options, Line* line, Command* last) {
     Pace pace(options.rate);
-    unsigned char frame[FRAME_SIZE];
     bool held = options.rate > 0.0 && options.warm > 0; // until the second "go"
-    for (;;) {
+    for (long frames = 0;; ++frames) {
         *last = next_command(false);
-        while (held && *frames == options.warm && *last == Command::none)
+        while (held && frames == options.warm && *last == Command::none)
             *last = next_command(true);
         if (*last == Command::go) held = false;
-        if (*frames >= options.warm) pace.wait();
-        if (*last == Command::stop || *last == Command::closed) return true;
-        maker.next_frame(frame);
-        if (link->send(frame, FRAME_SIZE, STALL_MS) != Delivery::sent) return false;
-        if (std::fwrite(frame, FRAME_SIZE, 1, copy) != 1) return false;
-        ++*frames;
+        if (frames >= options.warm) pace.wait();
+        if (*last == Command::stop || *last == Command::closed) break;
+        if (!line->send(false)) return false;
     }
+    for (int i = 0; i < (faulty(options.faults) ? CLEAN_TAIL_FRAMES : 0); ++i)
+        if (!line->send(true)) return false;
+    return true;
 }
 
 } // namespace
@@ -165,7 +220,10 @@ bool flood(const Options& options, PtyLink* link, std::FILE* copy, long* frames,
 int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: %s [--random] [--rate FPS [--warm N]] LINK COPY\n", TOOL);
+        std::fprintf(stderr,
+                     "usage: %s [--random] [--rate FPS [--warm N]] [--bad P] [--junk P] "
+                     "[--drop P] LINK COPY\n",
+                     TOOL);
         return 2;
     }
     PtyLink link;
@@ -176,18 +234,19 @@ int main(int argc, char** argv) {
     }
     std::FILE* copy = std::fopen(options.copy, "wb");
     if (copy == nullptr) {
-        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, options.copy,
-                     std::strerror(errno));
+        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, options.copy, std::strerror(errno));
         return 1;
     }
     Command command = next_command(true);
     while (command == Command::none)
         command = next_command(true);
     if (command == Command::go) {
-        long frames = 0;
-        bool whole = flood(options, &link, copy, &frames, &command);
+        Line line(options, &link, copy);
+        bool whole = flood(options, &line, &command);
         std::fclose(copy);
-        std::printf("%s %ld\n", whole ? "written" : "stalled", frames);
+        std::printf("%s ", whole ? "written" : "stalled");
+        print_tally(stdout, line.tally());
+        std::printf("\n");
         std::fflush(stdout);
     } else {
         std::fclose(copy);

@@ -4,6 +4,15 @@
 
 #include "frame_format.h"
 
+void print_tally(std::FILE* out, const FaultTally& tally) {
+    std::fprintf(
+        out,
+        "%lld records: %lld good, %lld corrupted, %lld dropped; %lld junk runs, %lld junk bytes",
+        static_cast<long long>(tally.records), static_cast<long long>(tally.good),
+        static_cast<long long>(tally.corrupted), static_cast<long long>(tally.dropped),
+        static_cast<long long>(tally.junk_runs), static_cast<long long>(tally.junk_bytes));
+}
+
 void FaultInjector::emit(const unsigned char* frame, std::vector<unsigned char>* out,
                          FaultTally* tally) {
     if (tally->records > 0 && random_.chance(rates_.junk)) emit_junk(out, tally);

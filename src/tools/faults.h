@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "sim_random.h"
@@ -22,6 +23,10 @@ struct FaultTally {
     int64_t junk_runs = 0;
     int64_t junk_bytes = 0;
 };
+
+// "R records: G good, C corrupted, D dropped; J junk runs, B junk bytes",
+// with no line end.
+void print_tally(std::FILE* out, const FaultTally& tally);
 
 constexpr int JUNK_MAX = 64;
 

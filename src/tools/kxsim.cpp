@@ -54,12 +54,8 @@ void catch_stop_signals() {
 }
 
 void report(const FaultTally& tally, int64_t undelivered) {
-    std::fprintf(stderr,
-                 "%s: %lld records: %lld good, %lld corrupted, %lld dropped; %lld junk runs, "
-                 "%lld junk bytes",
-                 TOOL, static_cast<long long>(tally.records), static_cast<long long>(tally.good),
-                 static_cast<long long>(tally.corrupted), static_cast<long long>(tally.dropped),
-                 static_cast<long long>(tally.junk_runs), static_cast<long long>(tally.junk_bytes));
+    std::fprintf(stderr, "%s: ", TOOL);
+    print_tally(stderr, tally);
     if (undelivered > 0)
         std::fprintf(stderr, "; %lld not delivered (no reader, or one that stopped reading)",
                      static_cast<long long>(undelivered));
