@@ -110,15 +110,21 @@ TEST(KxviewStart, PanelThatCannotBeLoadedGivesTheReasonAndExitsOne) {
 // Qt would abort, leaving a core file; the port and the raw log are handled
 // as when the port fails. A port that fails needs no display to say so.
 TEST(KxviewStart, NoDisplayIsOneLineAndExitOneWithTheRawLogAsForAPortFailure) {
-    ScratchDirectory dir;
-    LinkedPty pty(dir / "COM1");
-    ChildProcess kxview = start_kxview(dir, {}, NO_DISPLAY);
-    EXPECT_EQ(kxview.wait_for_exit(10s), 1);
-    EXPECT_EQ(kxview.out(),
-              "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
-    EXPECT_EQ(kxview.err(), "");
-    ASSERT_TRUE(fs::exists(dir / "varno.dat"));
-    EXPECT_EQ(fs::file_size(dir / "varno.dat"), 0u);
+    // No display named at all, and a local one whose server is not running.
+    const std::vector<std::string> SERVER_DOWN{"QT_QPA_PLATFORM=xcb", "DISPLAY=:4093.0",
+                                               "WAYLAND_DISPLAY="};
+    for (const auto& environment : {NO_DISPLAY, SERVER_DOWN}) {
+        SCOPED_TRACE(environment[1]);
+        ScratchDirectory dir;
+        LinkedPty pty(dir / "COM1");
+        ChildProcess kxview = start_kxview(dir, {}, environment);
+        EXPECT_EQ(kxview.wait_for_exit(10s), 1);
+        EXPECT_EQ(kxview.out(),
+                  "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
+        EXPECT_EQ(kxview.err(), "");
+        ASSERT_TRUE(fs::exists(dir / "varno.dat"));
+        EXPECT_EQ(fs::file_size(dir / "varno.dat"), 0u);
+    }
 
     ScratchDirectory no_port;
     fs::create_symlink(no_port / "no-such-adapter", no_port / "COM1");
