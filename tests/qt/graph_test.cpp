@@ -1,11 +1,13 @@
 // The spectrum graph and the strip charts as the program drives them.
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -157,9 +159,25 @@ TEST_F(GraphTest, StripChartCsvHasOneRowPerSample) {
                                             "0,1,2,3,4\n1,5,6,7,8\n"));
 }
 
-// Right-clicks the middle of `view`'s plot and returns the texts of the
-// menu that opens, after triggering the item `chosen` (or none).
-QStringList right_click_menu(QWidget* view, const QString& chosen) {
+// How the operator asks a plot for its menu: a right click, or a click on
+// it and then the keyboard's menu key.
+enum class Ask { RightClick, MenuKey };
+
+// Asks `view`'s plot for its menu and returns the texts of the menu that
+// opens, after triggering the item `chosen` (or none).
+QStringList plot_menu(QWidget* view, const QString& chosen, Ask ask = Ask::RightClick) {
+    // Through the window system, as real input comes: that is where a right
+    // button press or the menu key becomes a context menu request.
+    QWidget* plot = view->findChild<QCustomPlot*>();
+    QWindow* window = plot->window()->windowHandle();
+    QPoint centre = plot->mapTo(plot->window(), plot->rect().center());
+    if (ask == Ask::MenuKey) {
+        plot->window()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(plot->window()));
+        QTest::mouseClick(window, Qt::LeftButton, {}, centre);
+        EXPECT_EQ(QApplication::focusWidget(), plot);
+    }
+    // The menu runs its own event loop: it is read and closed from there.
     QStringList texts;
     QTimer::singleShot(0, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -170,25 +188,30 @@ QStringList right_click_menu(QWidget* view, const QString& chosen) {
         }
         QTest::keyClick(menu, chosen.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
     });
-    // Through the window system, as a real click comes: that is where a
-    // right button press becomes a context menu request.
-    QWidget* plot = view->findChild<QCustomPlot*>();
-    QPoint centre = plot->mapTo(plot->window(), plot->rect().center());
-    QTest::mouseClick(plot->window()->windowHandle(), Qt::RightButton, {}, centre);
+    if (ask == Ask::RightClick) {
+        QTest::mouseClick(window, Qt::RightButton, {}, centre);
+    } else {
+        // The X11 platform turns the menu key into a keyboard context menu
+        // request to the window, which goes to the widget with the focus.
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, centre,
+                                  plot->window()->mapToGlobal(centre));
+        QApplication::sendEvent(window, &request);
+    }
     return texts;
 }
 
-TEST_F(GraphTest, RightClickOnEveryPlotOffersItsMenuAndCopiesCsvWithoutACommit) {
+TEST_F(GraphTest, RightClickOrMenuKeyOnEveryPlotOffersItsMenuAndCopiesCsvWithoutACommit) {
     const int16_t x[] = {7};
     const float y[] = {2.0f};
     PlotXY(panel, PANEL_SPECTRUM, x, y, 1, TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1, 0xFF);
     const QStringList menu = {QStringLiteral("Save as image (PNG/PDF)…"),
                               QStringLiteral("Copy data as CSV")};
     for (int control : {PANEL_RATES, PANEL_GROUP_CHART})
-        EXPECT_EQ(right_click_menu(kxqt::test::control(panel, control), QString()), menu)
+        EXPECT_EQ(plot_menu(kxqt::test::control(panel, control), QString()), menu)
             << "control " << control;
+    EXPECT_EQ(plot_menu(graph(), QString(), Ask::MenuKey), menu);
     QApplication::clipboard()->clear();
-    EXPECT_EQ(right_click_menu(graph(), menu[1]), menu);
+    EXPECT_EQ(plot_menu(graph(), menu[1]), menu);
     EXPECT_EQ(QApplication::clipboard()->text(), graph()->csv());
     EXPECT_EQ(commits(), std::vector<int>{});
 }
