@@ -30,8 +30,6 @@ PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(thi
     plot_->addAction(save);
     plot_->addAction(copy);
     plot_->setContextMenuPolicy(Qt::ActionsContextMenu);
-    // A click gives it the focus, so the keyboard's menu key opens it too.
-    plot_->setFocusPolicy(Qt::ClickFocus);
 }
 
 bool PlotView::save_image(const QString& path) {
