@@ -15,6 +15,8 @@
 
 namespace {
 
+RecordReader reader;
+
 struct Record {
     int64_t offset;
     int32_t skipped; // skipped bytes counted up to this record
@@ -24,14 +26,13 @@ struct Record {
 std::vector<Record> read_all(const uint8_t* data, size_t size, size_t read_ahead) {
     std::vector<uint8_t> copy(data, data + size); // fmemopen wants a writable buffer
     std::FILE* stream = size > 0 ? fmemopen(copy.data(), size, "rb") : nullptr;
-    set_replay_stream(stream, read_ahead);
-    add_skipped_bytes(-skipped_bytes()); // the count is process-wide: start each run at 0
+    start_reading(&reader, stream, read_ahead);
     std::vector<Record> records;
     unsigned char frame[FRAME_SIZE];
     int64_t consumed = 0; // bytes in records returned so far
-    while (read_record(frame) == 0) {
+    while (read_record(&reader, frame) == 0) {
         require(records.size() < size / FRAME_SIZE + 2, "reading ends within input/256 + 2 calls");
-        Record r{record_offset(), skipped_bytes()};
+        Record r{record_offset(reader), reader.skipped};
         require(checksum_ok(frame), "a record passes the checksum");
         require(r.offset >= 0 && r.offset + FRAME_SIZE <= static_cast<int64_t>(size),
                 "a record lies within the input");
@@ -46,12 +47,12 @@ std::vector<Record> read_all(const uint8_t* data, size_t size, size_t read_ahead
         consumed += FRAME_SIZE;
         records.push_back(r);
     }
-    int64_t accounted = consumed + skipped_bytes();
+    int64_t accounted = consumed + reader.skipped;
     require(accounted <= static_cast<int64_t>(size), "never more skipped than consumed");
     require(static_cast<int64_t>(size) - accounted < FRAME_SIZE,
             "only a tail shorter than a record is left uncounted");
-    require(replay_read_error() == 0, "reading memory never fails");
-    require(read_record(frame) == -1, "an ended input stays ended");
+    require(reader.error == 0, "reading memory never fails");
+    require(read_record(&reader, frame) == -1, "an ended input stays ended");
     if (stream != nullptr) std::fclose(stream);
     return records;
 }

@@ -5,11 +5,15 @@
 #include "frame_format.h"
 #include "record_reader.h"
 #include "runtime.h"
+#include "serial_line.h"
 
 namespace {
 
-constexpr int PORT = 1;
 constexpr double REPLAY_PAUSE = 0.2; // holds replay to five frames a second
+
+// The replay reader. Its skipped count is the one the panel shows, and live
+// realignment adds to it too.
+RecordReader reader;
 
 // The live bytes of the current call in arrival order: a block of 256, then
 // what completes a frame that begins inside it.
@@ -25,7 +29,7 @@ bool carry = false;
 // Reads `count` more bytes onto the line. A short or failed read keeps
 // none of its bytes: they are lost, as a short read's bytes always were.
 bool read_on(int count) {
-    if (ComRd(PORT, line + line_count, count) != count) return false;
+    if (ComRd(LINE_PORT, line + line_count, count) != count) return false;
     line_count += count;
     return true;
 }
@@ -64,7 +68,7 @@ int read_live(unsigned char* frame) {
     int start = frame_start(line);
     if (start == FRAME_SIZE - 1) start = split_pattern_start();
     if (start > 0) {
-        add_skipped_bytes(start);
+        count_skipped(&reader, start);
         if (!read_on(start + FRAME_SIZE - line_count)) return -1;
     }
     std::memcpy(frame, line + start, FRAME_SIZE);
@@ -76,7 +80,7 @@ int read_live(unsigned char* frame) {
 int get_frm(unsigned char* frame, int source) {
     switch (source) {
     case SOURCE_LIVE: return read_live(frame);
-    case SOURCE_REPLAY: Delay(REPLAY_PAUSE); return read_record(frame);
+    case SOURCE_REPLAY: Delay(REPLAY_PAUSE); return read_record(&reader, frame);
     default: return -1;
     }
 }
@@ -85,3 +89,7 @@ int live_arrivals(const unsigned char** bytes) {
     *bytes = line + unlogged;
     return line_count - unlogged;
 }
+
+void set_replay_stream(std::FILE* stream) { start_reading(&reader, stream); }
+int replay_read_error() { return reader.error; }
+int32_t skipped_bytes() { return reader.skipped; }

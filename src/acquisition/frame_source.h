@@ -1,6 +1,9 @@
 // Hands the service loop one 256-byte frame at a time.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
+
 enum SourceFlag {
     SOURCE_LIVE = 0,
     SOURCE_REPLAY = 1,
@@ -19,3 +22,14 @@ int get_frm(unsigned char* frame, int source);
 // so that a raw log of them holds the line's bytes exactly. Returns their
 // count and points `bytes` at them.
 int live_arrivals(const unsigned char** bytes);
+
+// The recording that replay reads, from its current byte (null: none).
+void set_replay_stream(std::FILE* stream);
+
+// The errno of a replay read that failed, or 0 while every read has succeeded
+// or merely met the end of the input.
+int replay_read_error();
+
+// Bytes passed over since start, by replay resynchronisation or live
+// realignment; never reset.
+int32_t skipped_bytes();

@@ -1,3 +1,3 @@
-#include "driver.h"
+#include "kxview_main.h"
 
 int main(int argc, char** argv) { return kxview_main(argc, argv); }

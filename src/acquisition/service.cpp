@@ -1,20 +1,21 @@
 #include "service.h"
 
+#include <climits>
 #include <cstdint>
 
+#include "accumulator_plot.h"
 #include "controls.h"
 #include "frame_format.h"
 #include "frame_process.h"
 #include "frame_source.h"
-#include "record_reader.h"
 #include "runtime.h"
+#include "serial_line.h"
 
 namespace {
 
-constexpr int PORT = 1;
 constexpr double FLUSH_TIMEOUT = 0.1;  // a flush ends after this long without a byte
 constexpr double FLUSH_LIMIT = 2.0;    // ... or after this long of continuous bytes
-constexpr double FRAME_TIMEOUT = 1.05; // a 256-byte frame takes 0.133 s at 19200 baud
+constexpr double FRAME_TIMEOUT = 1.05; // a frame takes FRAME_SIZE * CHARACTER_TIME, 0.133 s
 constexpr int LIVE_BUDGET = 1000;
 constexpr int REPLAY_BUDGET = 10000;
 constexpr double Y_LOG_FLOOR = 0.0001;
@@ -39,11 +40,11 @@ std::FILE* raw_log = nullptr;
 // Discards what the line holds, so the first read starts with fresh bytes.
 // Bounded: a line that never goes quiet cannot hold up the first frame.
 void flush_port() {
-    SetComTime(PORT, FLUSH_TIMEOUT);
+    SetComTime(LINE_PORT, FLUSH_TIMEOUT);
     double start = Timer();
-    while (ComRdByte(PORT) >= 0 && Timer() - start < FLUSH_LIMIT) {
+    while (ComRdByte(LINE_PORT) >= 0 && Timer() - start < FLUSH_LIMIT) {
     }
-    SetComTime(PORT, FRAME_TIMEOUT);
+    SetComTime(LINE_PORT, FRAME_TIMEOUT);
 }
 
 // A new pass shows the settings it starts with, so that the panel and the
@@ -109,6 +110,23 @@ void mark_run(int panel) {
         SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED);
     else if (settings.budget != 0)
         SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ON);
+}
+
+// After each good frame, while a run is on: plots the spectrum and counts the
+// budget down; the first frame that finds the budget at 0 ends the run
+// instead. The test is for nonzero: a negative budget runs on, and is held
+// at its lowest value rather than wrapping round to 0.
+void refresh_spectrum(int panel, const SpectrumStore* store) {
+    if (settings.accumulate == 0) return;
+    if (settings.budget == 0) {
+        settings.accumulate = 0;
+        mark_run(panel);
+        SetCtrlVal(panel, PANEL_ACCUMULATE, 0);
+        return;
+    }
+    plot_spectrum(panel, store);
+    if (settings.budget != INT_MIN) --settings.budget;
+    SetCtrlVal(panel, PANEL_NFRAMES, settings.budget);
 }
 
 // Answers a commit on an operator input. Inputs are read and applied on the
@@ -181,7 +199,7 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     } else {
         status = " ";
         frm_process(frame, store, panel, settings.accumulate);
-        refresh_spectrum(panel, store, &settings.accumulate, &settings.budget);
+        refresh_spectrum(panel, store);
         build_dump();
         SetCtrlVal(panel, PANEL_HEXDUMP, dump);
         SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));

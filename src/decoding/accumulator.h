@@ -28,15 +28,6 @@ void accumulate_counts(SpectrumStore* store, const FrameValues& frame, int setti
 // rounded once to float; 0.0 for a mode without frames.
 void normalise(const SpectrumStore* store, float plot[CHANNEL_COUNT]);
 
-// After each good frame: with `*setting` nonzero and `*budget` nonzero,
-// replots the spectrum, lowers the budget and shows it; with the budget at 0,
-// ends the run (setting 0, shown, and PANEL_NFRAMES marked). Setting 0 does
-// nothing.
-void refresh_spectrum(int panel, const SpectrumStore* store, int* setting, int* budget);
-
-// Operator reset: counts and mode_frames to 0, graph emptied.
-void reset_spectrum(int panel, SpectrumStore* store);
-
 // Counts and mode_frames to 0, at a reset and at the start of every service
 // pass: a fresh spectrum is normalised by its own frames only.
 void clear_spectrum(SpectrumStore* store);

@@ -34,6 +34,8 @@ constexpr const char* HELP =
 constexpr size_t FLUSH_SIZE = 1 << 16;
 constexpr const char* STANDARD_INPUT = "-";
 
+RecordReader reader; // static: its window is too large for the stack
+
 struct Output {
     std::FILE* stream;
     const char* name; // for messages
@@ -72,24 +74,19 @@ bool finish(Output* out, bool close) {
     return !out->failed;
 }
 
-struct DumpResult {
-    int64_t frames = 0;
-    int read_error = 0; // errno of a failed read, else 0
-};
-
 // Reads every good record, accumulates it, and writes it unless only the
-// summary is wanted. Stops early when the output fails.
-DumpResult dump_frames(const DumpArgs& args, SpectrumStore* store, Output* out) {
-    DumpResult result;
+// summary is wanted. Stops early when the output fails. Returns the records read.
+int64_t dump_frames(const DumpArgs& args, SpectrumStore* store, Output* out) {
+    int64_t frames = 0;
     unsigned char frame[FRAME_SIZE];
     FrameValues values;
     if (args.csv) append_csv_header(out->pending);
-    while (!out->failed && read_record(frame) == 0) {
+    while (!out->failed && read_record(&reader, frame) == 0) {
         if (args.summary) {
             decode_counts(frame, &values);
         } else {
             decode_frame(frame, &values);
-            FramePlace place{result.frames, record_offset(), skipped_bytes()};
+            FramePlace place{frames, record_offset(reader), reader.skipped};
             if (args.csv)
                 append_csv_frame(out->pending, place, values);
             else
@@ -97,10 +94,9 @@ DumpResult dump_frames(const DumpArgs& args, SpectrumStore* store, Output* out) 
             if (out->pending.size() >= FLUSH_SIZE) flush(out);
         }
         accumulate_counts(store, values, 1);
-        ++result.frames;
+        ++frames;
     }
-    result.read_error = replay_read_error();
-    return result;
+    return frames;
 }
 
 bool is_standard_input(const char* path) { return std::strcmp(path, STANDARD_INPUT) == 0; }
@@ -134,20 +130,20 @@ int dump(const DumpArgs& args) {
         std::fclose(recording);
         return 1;
     }
-    set_replay_stream(recording, READ_AHEAD_MAX);
+    start_reading(&reader, recording, READ_AHEAD_MAX);
     SpectrumStore store{}; // fresh: all zero, then the bin table
     init(&store);
     Output out{stdout, "standard output", {}, false, 0};
-    DumpResult result = dump_frames(args, &store, &out);
+    int64_t frames = dump_frames(args, &store, &out);
     std::fclose(recording);
-    if (result.read_error != 0) {
+    if (reader.error != 0) {
         report_failure("read",
                        is_standard_input(args.recording) ? "standard input" : args.recording,
-                       result.read_error);
+                       reader.error);
         if (spectrum_file != nullptr) std::fclose(spectrum_file);
         return 1;
     }
-    if (!args.csv) append_json_summary(out.pending, store, result.frames, skipped_bytes());
+    if (!args.csv) append_json_summary(out.pending, store, frames, reader.skipped);
     bool written = finish(&out, false);
     if (spectrum_file != nullptr) {
         Output spectrum{spectrum_file, args.spectrum, {}, false, 0};

@@ -10,6 +10,7 @@
 
 #include "instrument.h"
 #include "pty_link.h"
+#include "serial_line.h"
 #include "sim_args.h"
 
 namespace {
@@ -34,9 +35,7 @@ constexpr const char* HELP =
     "or dropped, and how much junk.\n";
 
 // 256 bytes of 10 bits (8N1) at 19200 baud.
-constexpr double BAUD = 19200.0;
-constexpr double BITS_PER_BYTE = 10.0;
-constexpr double LINE_FRAME_PERIOD_S = FRAME_SIZE * BITS_PER_BYTE / BAUD;
+constexpr double LINE_FRAME_PERIOD_S = FRAME_SIZE * CHARACTER_TIME;
 constexpr uint64_t FAULT_SEED_MIX = 0xA5A5A5A5A5A5A5A5ull;
 constexpr long NS_PER_S = 1000000000L;
 
@@ -140,7 +139,7 @@ int stream_on_link(const SimArgs& args) {
         clock_gettime(CLOCK_MONOTONIC, &next);
         auto wait_ms = static_cast<int>(period * 1000.0);
         if (link.send(bytes.data(), bytes.size(), wait_ms) != Delivery::sent) ++undelivered;
-        double line_time = static_cast<double>(bytes.size()) * BITS_PER_BYTE / BAUD;
+        double line_time = static_cast<double>(bytes.size()) * CHARACTER_TIME;
         add_seconds(&next, line_time > period ? line_time : period);
         if (!wait_until(next)) break;
     }

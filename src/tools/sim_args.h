@@ -6,6 +6,7 @@
 
 #include "command_line.h"
 #include "faults.h"
+#include "serial_line.h"
 
 constexpr const char* SIM_USAGE =
     "usage: kxsim [--out FILE | --link NAME] [--count N] [--rate FPS] "
@@ -14,7 +15,7 @@ constexpr const char* SIM_USAGE =
 constexpr int64_t DEFAULT_FILE_COUNT = 1000;
 // The slowest pace: a frame every 100 s keeps the instrument's clocks sane.
 constexpr double MIN_RATE = 0.01;
-constexpr const char* DEFAULT_LINK = "COM1";
+constexpr const char* DEFAULT_LINK = LINE_NAME;
 
 struct SimArgs {
     const char* out = nullptr;  // write a recording here

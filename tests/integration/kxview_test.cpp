@@ -79,7 +79,7 @@ TEST(KxviewStart, ExtraArgumentsGetTheUsageLineAndExitTwoTouchingNothing) {
     ChildProcess kxview = start_kxview(dir, {"a.dat", "b.dat"});
     EXPECT_EQ(kxview.wait_for_exit(5s), 2);
     EXPECT_EQ(kxview.out(), "");
-    EXPECT_EQ(kxview.err(), "usage: kxview [RECORDING]\n");
+    EXPECT_EQ(kxview.err(), "kxview: one recording at most\nusage: kxview [RECORDING]\n");
     EXPECT_FALSE(fs::exists(dir / "varno.dat"));
 }
 

@@ -13,7 +13,6 @@
 #include "files.h"
 #include "frame_format.h"
 #include "frame_source.h"
-#include "record_reader.h"
 #include "runtime.h"
 #include "scratch_directory.h"
 #include "wait_until.h"

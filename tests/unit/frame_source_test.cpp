@@ -4,7 +4,6 @@
 
 #include "fake_runtime.h"
 #include "frames.h"
-#include "record_reader.h"
 
 namespace {
 

@@ -127,13 +127,15 @@ const Case CASES[] = {
     {"empty", {}, {}, 0},
 };
 
+RecordReader reader;
+
 // Every record up to the end, and once more past it.
 std::vector<Found> read_all() {
     std::vector<Found> found;
     Frame frame{};
-    while (read_record(frame.data()) == 0)
-        found.push_back({frame[3], record_offset()});
-    if (read_record(frame.data()) == 0) found.push_back({-1, -1}); // nothing after the end
+    while (read_record(&reader, frame.data()) == 0)
+        found.push_back({frame[3], record_offset(reader)});
+    if (read_record(&reader, frame.data()) == 0) found.push_back({-1, -1}); // nothing after the end
     return found;
 }
 
@@ -144,15 +146,13 @@ TEST(RecordReader, FindsTheRecordsTheirOffsetsAndTheSkippedBytesWhateverTheStrea
         for (const Case& c : CASES) {
             std::FILE* stream = way.open(c.recording);
             ASSERT_NE(stream, nullptr) << way.name;
-            set_replay_stream(stream, way.read_ahead);
-            int32_t start = skipped_bytes();
+            start_reading(&reader, stream, way.read_ahead);
             EXPECT_EQ(read_all(), c.records) << way.name << ": " << c.name;
-            EXPECT_EQ(skipped_bytes() - start, c.skipped) << way.name << ": " << c.name;
-            EXPECT_EQ(replay_read_error(), 0) << way.name << ": " << c.name;
+            EXPECT_EQ(reader.skipped, c.skipped) << way.name << ": " << c.name;
+            EXPECT_EQ(reader.error, 0) << way.name << ": " << c.name;
             std::fclose(stream);
         }
     }
-    set_replay_stream(nullptr);
 }
 
 // What replay needs from a pipe whose writer is slow: a record as soon as it
@@ -166,28 +166,27 @@ TEST(RecordReader, AsksAPipeForNoMoreThanTheRecordInHandNeeds) {
               static_cast<ssize_t>(recording.size()));
     std::FILE* stream = fdopen(ends[0], "rb");
     ASSERT_NE(stream, nullptr);
-    set_replay_stream(stream);
+    start_reading(&reader, stream);
     Frame frame{};
-    EXPECT_EQ(read_record(frame.data()), 0);
+    EXPECT_EQ(read_record(&reader, frame.data()), 0);
     EXPECT_EQ(frame[3], 1);
-    EXPECT_EQ(replay_read_error(), 0);
+    EXPECT_EQ(reader.error, 0);
     std::fclose(stream);
     close(ends[1]);
-    set_replay_stream(nullptr);
 }
 
 TEST(RecordReader, ReadErrorIsToldApartFromTheEndOfInput) {
     ScratchDirectory scratch;
     std::FILE* directory = std::fopen(scratch.root().c_str(), "rb"); // opens; reads fail
     ASSERT_NE(directory, nullptr);
-    set_replay_stream(directory);
+    start_reading(&reader, directory);
     Frame frame{};
-    EXPECT_EQ(read_record(frame.data()), -1);
-    EXPECT_EQ(replay_read_error(), EISDIR);
-    EXPECT_EQ(read_record(frame.data()), -1);
-    EXPECT_EQ(replay_read_error(), EISDIR);
+    EXPECT_EQ(read_record(&reader, frame.data()), -1);
+    EXPECT_EQ(reader.error, EISDIR);
+    EXPECT_EQ(read_record(&reader, frame.data()), -1);
+    EXPECT_EQ(reader.error, EISDIR);
     std::fclose(directory);
-    set_replay_stream(nullptr);
-    EXPECT_EQ(replay_read_error(), 0);
-    EXPECT_EQ(read_record(frame.data()), -1); // no stream, no record
+    start_reading(&reader, nullptr);
+    EXPECT_EQ(reader.error, 0);
+    EXPECT_EQ(read_record(&reader, frame.data()), -1); // no stream, no record
 }

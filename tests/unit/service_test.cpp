@@ -17,7 +17,6 @@
 #include "frame_source.h"
 #include "frames.h"
 #include "pass_start.h"
-#include "record_reader.h"
 #include "scratch_directory.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "controls.h"
 #include "runtime.h"
+#include "serial_line.h"
 
 namespace {
 
@@ -34,8 +35,6 @@ struct State {
 };
 
 State state;
-
-constexpr double CHARACTER_TIME = 10.0 / 19200.0; // 8N1: ten bits a byte
 
 std::string number(double value) {
     char buffer[32];

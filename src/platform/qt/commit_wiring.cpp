@@ -5,9 +5,9 @@
 #include <QComboBox>
 #include <QWidget>
 
-#include "commits.h"
 #include "controls.h"
 #include "inputs.h"
+#include "operator_events.h"
 
 namespace kxqt {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "application.h"
 #include "commit_wiring.h"
-#include "commits.h"
 #include "controls.h"
+#include "operator_events.h"
 #include "paint_pace.h"
 #include "panel_loader.h"
 #include "panel_registry.h"

@@ -1,6 +1,6 @@
 #include "test_access.h"
 
-#include "commits.h"
+#include "operator_events.h"
 #include "panel_registry.h"
 
 namespace kxqt::test {

@@ -1,29 +1,25 @@
-#include "driver.h"
+#include "kxview_main.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "command_line.h"
 #include "controls.h"
 #include "earlier_log.h"
 #include "frame_source.h"
-#include "record_reader.h"
 #include "runtime.h"
+#include "serial_line.h"
 #include "service.h"
 
 namespace {
 
-constexpr int PORT = 1;
 constexpr const char* RAW_LOG = "varno.dat";
 constexpr const char* PANEL_FILE = "kx.uir";
-// A wrong command line gets the first line alone, on standard error; --help
-// gets all of it.
-constexpr const char* USAGE_LINE = "usage: kxview [RECORDING]\n";
-constexpr const char* USAGE_DETAILS =
-    "  without RECORDING: live from COM1, logging every frame to varno.dat\n"
-    "  with RECORDING: replay of a recorded file of 256-byte frames\n";
+constexpr ToolText KXVIEW{"kxview", "usage: kxview [RECORDING]",
+                          "  without RECORDING: live from COM1, logging every frame to varno.dat\n"
+                          "  with RECORDING: replay of a recorded file of 256-byte frames\n"};
 
 SpectrumStore store; // the one store of the run, all zero at start
 
@@ -38,7 +34,7 @@ struct Sources {
 // an earlier log is moved aside first and never emptied. Prints the reason
 // and returns false on failure, leaving nothing open.
 bool open_live(Sources* s) {
-    int result = OpenComConfig(PORT, "COM1", 19200, 0, 8, 1, 0, 0);
+    int result = OpenComConfig(LINE_PORT, LINE_NAME, LINE_BAUD, 0, 8, 1, 0, 0);
     int port_errno = errno;
     std::string kept_error;
     bool kept = move_earlier_log_aside(RAW_LOG, &kept_error);
@@ -47,10 +43,10 @@ bool open_live(Sources* s) {
         std::printf("%d COM1 port error %d\n", result, port_errno);
     } else if (!kept) {
         std::printf("Cannot move earlier raw log %s aside: %s\n", RAW_LOG, kept_error.c_str());
-        CloseCom(PORT);
+        CloseCom(LINE_PORT);
     } else if (s->raw_log == nullptr) {
         std::printf("Cannot create raw log %s\n", RAW_LOG);
-        CloseCom(PORT);
+        CloseCom(LINE_PORT);
     } else {
         return true;
     }
@@ -73,7 +69,7 @@ bool open_replay(Sources* s, const char* path) {
 
 void close_sources(const Sources& s) {
     if (s.source == SOURCE_LIVE) {
-        CloseCom(PORT);
+        CloseCom(LINE_PORT);
         std::fclose(s.raw_log);
     } else {
         std::fclose(s.replay);
@@ -82,28 +78,22 @@ void close_sources(const Sources& s) {
 
 // Options are taken only where a recording could not be meant; a recording
 // named like one can be given as ./--help.
-int answer_options(int argc, char** argv) {
+Command kxview_command(int argc, char** argv, std::string* error) {
+    Command command = Command::run;
     if (argc > 2) {
-        std::fputs(USAGE_LINE, stderr);
-        return 2;
+        *error = "one recording at most";
+        return Command::usage_error;
     }
-    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-        std::fputs(USAGE_LINE, stdout);
-        std::fputs(USAGE_DETAILS, stdout);
-        return 0;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("kxview %s\n", KX_VERSION);
-        return 0;
-    }
-    return -1;
+    if (argc == 2) standard_option(argv[1], &command);
+    return command;
 }
 
 } // namespace
 
 int kxview_main(int argc, char** argv) {
-    int status = answer_options(argc, argv);
-    if (status >= 0) return status;
+    std::string error;
+    int status = answer_command(kxview_command(argc, argv, &error), KXVIEW, error);
+    if (status != KEEP_RUNNING) return status;
     Sources sources;
     // argc is 0 when the program is started with an empty argument vector.
     if (!(argc <= 1 ? open_live(&sources) : open_replay(&sources, argv[1]))) return 1;

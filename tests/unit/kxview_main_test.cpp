@@ -1,4 +1,4 @@
-#include "driver.h"
+#include "kxview_main.h"
 
 #include <gtest/gtest.h>
 
@@ -162,7 +162,7 @@ TEST_F(Driver, MoreThanOneArgumentPrintsAOneLineUsageOnStderrAndExitsTwo) {
     Outcome r = run({"a", "b"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, USAGE_LINE);
+    EXPECT_EQ(r.err, "kxview: one recording at most\n" + USAGE_LINE);
     EXPECT_TRUE(fake::calls().empty());
     EXPECT_FALSE(has_raw_log());
 }

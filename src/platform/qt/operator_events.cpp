@@ -1,4 +1,4 @@
-#include "commits.h"
+#include "operator_events.h"
 
 #include <algorithm>
 #include <deque>
