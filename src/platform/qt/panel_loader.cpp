@@ -61,7 +61,8 @@ Controls find_controls(QWidget* window, QStringList& problems) {
 QStringList panel_directories(const QString& program_directory) {
     QStringList directories{
         QDir::currentPath(),
-        QDir::cleanPath(QDir(program_directory).filePath(QStringLiteral(KX_PANEL_DIR_FROM_PROGRAM)))};
+        QDir::cleanPath(
+            QDir(program_directory).filePath(QStringLiteral(KX_PANEL_DIR_FROM_PROGRAM)))};
 #ifdef KX_SOURCE_UI_DIR
     directories << QStringLiteral(KX_SOURCE_UI_DIR);
 #endif
@@ -81,8 +82,8 @@ std::optional<LoadedPanel> load_panel_file(const QString& name, int resource, QS
     QStringList directories = panel_directories(QCoreApplication::applicationDirPath());
     QString path = find_panel_file(name, directories);
     if (path.isEmpty()) {
-        error = QStringLiteral("%1: not found in %2")
-                    .arg(name, directories.join(QLatin1String(", ")));
+        error =
+            QStringLiteral("%1: not found in %2").arg(name, directories.join(QLatin1String(", ")));
         return std::nullopt;
     }
     QFile file(path);
