@@ -7,12 +7,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <filesystem>
 #include <string>
 
 #include "files.h"
 #include "graph.h"
 #include "inputs.h"
 #include "panel_fixture.h"
+#include "panel_loader.h"
 #include "scratch_directory.h"
 #include "strip_chart.h"
 
@@ -115,6 +117,29 @@ TEST(PanelLoad, BareNameIsFoundInTheWorkingDirectoryFirst) {
     EXPECT_EQ(kxqt::test::panel_window(panel)->windowTitle(), QStringLiteral("local copy"));
     EXPECT_EQ(DiscardPanel(panel), 0);
     EXPECT_EQ(kxqt::test::panel_window(panel), nullptr);
+}
+
+// An installed tree, wherever it is unpacked: the program in prefix/bin/, its
+// panel in prefix/share/kx/. A copy in the working directory comes first.
+TEST(PanelLoad, BareNameIsLookedUpInTheWorkingDirectoryThenInTheProgramsDataDirectory) {
+    struct Case {
+        bool in_work, in_data;
+        const char* found; // the directory of the file found, or nullptr
+    };
+    for (Case c : {Case{true, true, "work"}, Case{true, false, "work"},
+                   Case{false, true, "prefix/share/kx"}, Case{false, false, nullptr}}) {
+        SCOPED_TRACE(testing::Message() << c.in_work << c.in_data);
+        ScratchDirectory root;
+        for (const char* directory : {"work", "prefix/bin", "prefix/share/kx"})
+            std::filesystem::create_directories(root / directory);
+        if (c.in_work) write_file(root / "work/own.uir", "");
+        if (c.in_data) write_file(root / "prefix/share/kx/own.uir", "");
+        WorkingDirectory here(root / "work");
+        QString program_directory = QString::fromStdString(root / "prefix/bin");
+        QString found = kxqt::find_panel_file(QStringLiteral("own.uir"),
+                                              kxqt::panel_directories(program_directory));
+        EXPECT_EQ(found.toStdString(), c.found ? root / c.found + "/own.uir" : "");
+    }
 }
 
 TEST(PanelLoad, MissingFileFailsWithItsNameAndTheDirectoriesSearched) {

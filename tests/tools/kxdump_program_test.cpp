@@ -195,7 +195,7 @@ TEST(KxdumpProgram, HelpAndVersion) {
     EXPECT_EQ(help.err, "");
     ProgramResult version = kxdump({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "kxdump 1.0.0\n");
+    EXPECT_EQ(version.out, "kxdump " KX_VERSION "\n");
 }
 
 TEST(KxdumpProgram, PipeAndStandardInputAreReadLikeAFile) {

@@ -120,5 +120,5 @@ TEST(KxsimProgram, HelpAndVersion) {
     EXPECT_TRUE(help.out.starts_with(USAGE + "\n")) << help.out;
     ProgramResult version = kxsim({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "kxsim 1.0.0\n");
+    EXPECT_EQ(version.out, "kxsim " KX_VERSION "\n");
 }

@@ -1,5 +1,6 @@
 #include "panel_loader.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,10 +37,6 @@ class PanelBuilder : public QUiLoader {
     }
 };
 
-QStringList search_directories() {
-    return {QDir::currentPath(), QStringLiteral(KX_DATA_DIR), QStringLiteral(KX_SOURCE_UI_DIR)};
-}
-
 // The controls of `window` by identifier; what is missing or of the wrong
 // kind is listed in `problems`.
 Controls find_controls(QWidget* window, QStringList& problems) {
@@ -61,9 +58,20 @@ Controls find_controls(QWidget* window, QStringList& problems) {
 
 } // namespace
 
-QString find_panel_file(const QString& name) {
+QStringList panel_directories(const QString& program_directory) {
+    QStringList directories{
+        QDir::currentPath(),
+        QDir::cleanPath(
+            QDir(program_directory).filePath(QStringLiteral(KX_PANEL_DIR_FROM_PROGRAM)))};
+#ifdef KX_SOURCE_UI_DIR
+    directories << QStringLiteral(KX_SOURCE_UI_DIR);
+#endif
+    return directories;
+}
+
+QString find_panel_file(const QString& name, const QStringList& directories) {
     if (name.contains(QLatin1Char('/'))) return QFileInfo::exists(name) ? name : QString();
-    for (const QString& directory : search_directories()) {
+    for (const QString& directory : directories) {
         QString path = QDir(directory).filePath(name);
         if (QFileInfo(path).isFile()) return path;
     }
@@ -71,10 +79,11 @@ QString find_panel_file(const QString& name) {
 }
 
 std::optional<LoadedPanel> load_panel_file(const QString& name, int resource, QString& error) {
-    QString path = find_panel_file(name);
+    QStringList directories = panel_directories(QCoreApplication::applicationDirPath());
+    QString path = find_panel_file(name, directories);
     if (path.isEmpty()) {
-        error = QStringLiteral("%1: not found in %2")
-                    .arg(name, search_directories().join(QLatin1String(", ")));
+        error =
+            QStringLiteral("%1: not found in %2").arg(name, directories.join(QLatin1String(", ")));
         return std::nullopt;
     }
     QFile file(path);
