@@ -1,13 +1,17 @@
 // A fresh process's panel, loaded from the source tree's panel file.
 #pragma once
 
+#include <QAbstractSpinBox>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <vector>
 
 #include "controls.h"
 #include "runtime.h"
 #include "test_access.h"
+
+using Commits = std::vector<int>;
 
 class PanelTest : public testing::Test {
   protected:
@@ -15,14 +19,20 @@ class PanelTest : public testing::Test {
         panel = LoadPanel(0, KX_TEST_PANEL_FILE, PANEL);
         ASSERT_GT(panel, 0) << PanelLoadError();
         DisplayPanel(panel);
-        QWidget* window = kxqt::test::panel_window(panel);
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window, 2000));
+        window()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window(), 10000));
     }
     void TearDown() override {
         if (panel > 0) DiscardPanel(panel);
+        // Deleting a window whose field is being edited ends that edit, which
+        // queues a commit after DiscardPanel dropped the panel's commits:
+        // taken here, so that the next test in this process starts afresh.
+        int event_panel = 0, control = 0;
+        while (GetUserEvent(0, &event_panel, &control)) {
+        }
     }
 
+    QWidget* window() { return kxqt::test::panel_window(panel); }
     template <class Widget> Widget* widget(int control) {
         auto* found = qobject_cast<Widget*>(kxqt::test::control(panel, control));
         EXPECT_NE(found, nullptr) << "control " << control;
@@ -30,15 +40,26 @@ class PanelTest : public testing::Test {
     }
 
     // Every commit queued so far, as control ids, oldest first.
-    std::vector<int> commits() {
-        std::vector<int> controls;
-        int event_panel = 0;
-        int control = 0;
+    Commits commits() {
+        Commits controls;
+        int event_panel = 0, control = 0;
         while (GetUserEvent(0, &event_panel, &control)) {
             EXPECT_EQ(event_panel, panel);
             controls.push_back(control);
         }
         return controls;
+    }
+
+    // Puts the keyboard focus on `input` as the operator's click would.
+    static void focus(QWidget* input) {
+        input->activateWindow();
+        input->setFocus(Qt::MouseFocusReason);
+        ASSERT_TRUE(input->hasFocus());
+    }
+    static void type_over(QAbstractSpinBox* input, const char* text) {
+        focus(input);
+        input->selectAll();
+        QTest::keyClicks(input, QLatin1String(text));
     }
 
     int panel = 0;
