@@ -1,7 +1,6 @@
 // A fresh process's panel, loaded from the source tree's panel file.
 #pragma once
 
-#include <QAbstractSpinBox>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -27,9 +26,7 @@ class PanelTest : public testing::Test {
         // Deleting a window whose field is being edited ends that edit, which
         // queues a commit after DiscardPanel dropped the panel's commits:
         // taken here, so that the next test in this process starts afresh.
-        int event_panel = 0, control = 0;
-        while (GetUserEvent(0, &event_panel, &control)) {
-        }
+        commits();
     }
 
     QWidget* window() { return kxqt::test::panel_window(panel); }
@@ -48,18 +45,6 @@ class PanelTest : public testing::Test {
             controls.push_back(control);
         }
         return controls;
-    }
-
-    // Puts the keyboard focus on `input` as the operator's click would.
-    static void focus(QWidget* input) {
-        input->activateWindow();
-        input->setFocus(Qt::MouseFocusReason);
-        ASSERT_TRUE(input->hasFocus());
-    }
-    static void type_over(QAbstractSpinBox* input, const char* text) {
-        focus(input);
-        input->selectAll();
-        QTest::keyClicks(input, QLatin1String(text));
     }
 
     int panel = 0;
