@@ -2,7 +2,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 #include <cstdint>
@@ -130,14 +132,20 @@ TEST_F(GraphTest, StripChartsSpreadEachCallOverTheirTracesAndKeepTheirHistory) {
             values[i] = static_cast<uint16_t>(65535 - i - call);
         EXPECT_EQ(PlotStripChart(panel, PANEL_GROUP_CHART, values, 80, 0, 0, TYPE_UINT16), 0);
     }
+    for (int trace = 0; trace < 4; ++trace) {
+        EXPECT_EQ(groups->samples_held(trace), 2000);
+        EXPECT_EQ(groups->latest(trace), 65535 - 76 - trace - 100);
+    }
+    // Traces the panel file leaves unnamed are numbered.
     int32_t rates[20];
     std::iota(rates, rates + 20, -19);
     EXPECT_EQ(PlotStripChart(panel, PANEL_RATES, rates, 20, 0, 0, TYPE_INT32), 0);
+    QString header = QStringLiteral("sample"), row = QStringLiteral("0");
     for (int trace = 0; trace < 20; ++trace) {
-        EXPECT_EQ(groups->samples_held(trace % 4), 2000);
-        EXPECT_EQ(groups->latest(trace % 4), 65535 - 76 - trace % 4 - 100);
-        EXPECT_EQ(widget<kxqt::StripChart>(PANEL_RATES)->latest(trace), trace - 19);
+        header += QStringLiteral(",trace %1").arg(trace + 1);
+        row += QStringLiteral(",%1").arg(trace - 19);
     }
+    EXPECT_EQ(widget<kxqt::StripChart>(PANEL_RATES)->csv(), header + '\n' + row + '\n');
 }
 
 TEST_F(GraphTest, RightClickOrMenuKeyOnEveryPlotOffersItsMenuAndCopiesCsvWithoutACommit) {
@@ -151,6 +159,16 @@ TEST_F(GraphTest, RightClickOrMenuKeyOnEveryPlotOffersItsMenuAndCopiesCsvWithout
     EXPECT_EQ(plot_menu(plot_in(panel, PANEL_SPECTRUM), menu[1]), menu);
     EXPECT_EQ(QApplication::clipboard()->text(), graph()->csv());
     EXPECT_EQ(commits(), Commits{});
+}
+
+TEST_F(GraphTest, SavesImagesAsPngOrPdfByTheNamesEnding) {
+    QTemporaryDir directory;
+    for (auto [name, magic] : {std::pair{"plot.png", "\x89PNG"}, {"plot.PDF", "%PDF"}}) {
+        QFile file(directory.filePath(QLatin1String(name)));
+        ASSERT_TRUE(graph()->save_image(file.fileName()) && file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.read(4), QByteArray(magic)) << name;
+    }
+    EXPECT_FALSE(graph()->save_image(directory.filePath(QStringLiteral("missing/plot.png"))));
 }
 
 TEST_F(GraphTest, BurstOfFramesReplotsEachChangedPlotOnceAndNeverHalfDone) {

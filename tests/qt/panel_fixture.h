@@ -1,4 +1,4 @@
-// A fresh process's panel, loaded from the source tree's panel file.
+// The panel of the source tree's panel file, loaded, shown and active.
 #pragma once
 
 #include <QTest>

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextDocument>
 #include <cmath>
 #include <csignal>
 #include <functional>
@@ -45,7 +46,7 @@ QString shown(QWidget* control) {
 
 } // namespace
 
-TEST_F(PanelTest, PanelFitsA1024By768ScreenAndOpensWithinTheScreen) {
+TEST_F(PanelTest, PanelFitsA1024By768ScreenAndExplainsItself) {
     // Such a screen, less a title bar and a taskbar, leaves about this much.
     EXPECT_LE(window()->minimumSizeHint().width(), 1000);
     EXPECT_LE(window()->minimumSizeHint().height(), 700);
@@ -54,6 +55,19 @@ TEST_F(PanelTest, PanelFitsA1024By768ScreenAndOpensWithinTheScreen) {
     QSize room = window()->screen()->availableGeometry().size().expandedTo(window()->minimumSize());
     EXPECT_LE(window()->width(), room.width());
     EXPECT_LE(window()->height(), room.height());
+    // The hex dump's eight lines of 64 digits, after a leading newline, show
+    // whole and in columns.
+    auto* dump = widget<QPlainTextEdit>(PANEL_HEXDUMP);
+    QFontMetrics metrics(dump->font());
+    int margins = 2 * static_cast<int>(dump->document()->documentMargin());
+    EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('1')),
+              metrics.horizontalAdvance(QLatin1Char('W')));
+    EXPECT_LE(metrics.horizontalAdvance(QString(64, QLatin1Char('0'))) + margins,
+              dump->viewport()->width());
+    EXPECT_LE(9 * metrics.lineSpacing() + margins, dump->viewport()->height());
+    for (int id : {PANEL_QUIT, PANEL_XMIN, PANEL_XMAX, PANEL_YMIN, PANEL_YMAX, PANEL_NFRAMES,
+                   PANEL_RESET, PANEL_ACCUMULATE, PANEL_XLOG, PANEL_YLOG, PANEL_RESTART})
+        EXPECT_FALSE(kxqt::test::control(panel, id)->toolTip().isEmpty()) << id;
 }
 
 // Each file is looked up by its bare name, in the working directory first.
