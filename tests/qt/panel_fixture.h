@@ -15,6 +15,7 @@ using Commits = std::vector<int>;
 class PanelTest : public testing::Test {
   protected:
     void SetUp() override {
+        ASSERT_EQ(OpenDisplay(), 0); // offscreen
         panel = LoadPanel(0, KX_TEST_PANEL_FILE, PANEL);
         ASSERT_GT(panel, 0) << PanelLoadError();
         DisplayPanel(panel);
