@@ -1,28 +1,33 @@
-// A fresh process's panel, loaded from the source tree's panel file.
+// The panel of the source tree's panel file, loaded, shown and active.
 #pragma once
 
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <vector>
 
 #include "controls.h"
 #include "runtime.h"
 #include "test_access.h"
 
+using Commits = std::vector<int>;
+
 class PanelTest : public testing::Test {
   protected:
     void SetUp() override {
+        ASSERT_EQ(OpenDisplay(), 0); // offscreen
         panel = LoadPanel(0, KX_TEST_PANEL_FILE, PANEL);
         ASSERT_GT(panel, 0) << PanelLoadError();
         DisplayPanel(panel);
-        QWidget* window = kxqt::test::panel_window(panel);
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window, 2000));
+        window()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window(), 10000));
     }
     void TearDown() override {
         if (panel > 0) DiscardPanel(panel);
+        EXPECT_EQ(kxqt::test::queued_commits(), 0); // none left for a panel that is gone
     }
 
+    QWidget* window() { return kxqt::test::panel_window(panel); }
     template <class Widget> Widget* widget(int control) {
         auto* found = qobject_cast<Widget*>(kxqt::test::control(panel, control));
         EXPECT_NE(found, nullptr) << "control " << control;
@@ -30,10 +35,9 @@ class PanelTest : public testing::Test {
     }
 
     // Every commit queued so far, as control ids, oldest first.
-    std::vector<int> commits() {
-        std::vector<int> controls;
-        int event_panel = 0;
-        int control = 0;
+    Commits commits() {
+        Commits controls;
+        int event_panel = 0, control = 0;
         while (GetUserEvent(0, &event_panel, &control)) {
             EXPECT_EQ(event_panel, panel);
             controls.push_back(control);

@@ -53,8 +53,10 @@ int DisplayPanel(int panel) {
 int DiscardPanel(int panel) {
     QWidget* window = kxqt::remove_panel(panel);
     if (!window) return -1;
-    kxqt::drop_commits(panel);
+    // Deleting a window whose field is being edited ends the edit, which
+    // queues a commit: dropped with the rest, for a handle that is gone.
     delete window;
+    kxqt::drop_commits(panel);
     return 0;
 }
 

@@ -1,0 +1,281 @@
+// The panel as the operator and the program use it: loading it, the values
+// the program writes and reads back, and the operator's gestures, each of
+// which queues exactly one commit, while the program's own writes queue none
+// and wait while the operator types.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTextDocument>
+#include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <variant>
+
+#include "files.h"
+#include "inputs.h"
+#include "panel_fixture.h"
+#include "panel_loader.h"
+#include "scratch_directory.h"
+
+namespace {
+
+// Puts the keyboard focus on `input` as the operator's click would.
+void focus(QWidget* input) {
+    input->activateWindow();
+    input->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(input->hasFocus());
+}
+
+void type_over(QAbstractSpinBox* input, const char* text) {
+    focus(input);
+    input->selectAll();
+    QTest::keyClicks(input, QLatin1String(text));
+}
+
+QString shown(QWidget* control) {
+    if (auto* line = qobject_cast<QLineEdit*>(control)) return line->text();
+    if (auto* input = qobject_cast<QAbstractSpinBox*>(control)) return input->text();
+    if (auto* choice = qobject_cast<QComboBox*>(control)) return choice->currentText();
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        return button->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
+    return qobject_cast<QPlainTextEdit*>(control)->toPlainText();
+}
+
+} // namespace
+
+TEST_F(PanelTest, PanelFitsA1024By768ScreenAndExplainsItself) {
+    // Such a screen, less a title bar and a taskbar, leaves about this much.
+    EXPECT_LE(window()->minimumSizeHint().width(), 1000);
+    EXPECT_LE(window()->minimumSizeHint().height(), 700);
+    // The panel file asks for more: the window opens within the screen, or
+    // at the panel's minimum where even that is larger.
+    QSize room = window()->screen()->availableGeometry().size().expandedTo(window()->minimumSize());
+    EXPECT_LE(window()->width(), room.width());
+    EXPECT_LE(window()->height(), room.height());
+    // The hex dump's eight lines of 64 digits, after a leading newline, show
+    // whole and in columns.
+    auto* dump = widget<QPlainTextEdit>(PANEL_HEXDUMP);
+    QFontMetrics metrics(dump->font());
+    int margins = 2 * static_cast<int>(dump->document()->documentMargin());
+    EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('1')),
+              metrics.horizontalAdvance(QLatin1Char('W')));
+    EXPECT_LE(metrics.horizontalAdvance(QString(64, QLatin1Char('0'))) + margins,
+              dump->viewport()->width());
+    EXPECT_LE(9 * metrics.lineSpacing() + margins, dump->viewport()->height());
+    for (int id : {PANEL_QUIT, PANEL_XMIN, PANEL_XMAX, PANEL_YMIN, PANEL_YMAX, PANEL_NFRAMES,
+                   PANEL_RESET, PANEL_ACCUMULATE, PANEL_XLOG, PANEL_YLOG, PANEL_RESTART})
+        EXPECT_FALSE(kxqt::test::control(panel, id)->toolTip().isEmpty()) << id;
+}
+
+// An installed tree, wherever it is unpacked: the program in prefix/bin/, its
+// panel in prefix/share/kx/. A copy in the working directory comes first.
+TEST(PanelLoad, BareNameIsLookedUpInTheWorkingDirectoryThenInTheProgramsDataDirectory) {
+    struct Case {
+        bool in_work, in_data;
+        const char* found; // the directory of the file found, or nullptr
+    };
+    for (Case c : {Case{true, true, "work"}, Case{false, true, "prefix/share/kx"},
+                   Case{false, false, nullptr}}) {
+        SCOPED_TRACE(testing::Message() << c.in_work << c.in_data);
+        ScratchDirectory root;
+        for (const char* directory : {"work", "prefix/bin", "prefix/share/kx"})
+            std::filesystem::create_directories(root / directory);
+        if (c.in_work) write_file(root / "work/own.uir", "");
+        if (c.in_data) write_file(root / "prefix/share/kx/own.uir", "");
+        WorkingDirectory here(root / "work");
+        QString found = kxqt::find_panel_file(
+            QStringLiteral("own.uir"),
+            kxqt::panel_directories(QString::fromStdString(root / "prefix/bin")));
+        EXPECT_EQ(found.toStdString(), c.found ? root / c.found + "/own.uir" : "");
+    }
+}
+
+// Each file is looked up by its bare name, in the working directory first.
+TEST(PanelLoad, MissingOrBrokenFileFailsWithAMessageNamingTheFault) {
+    ScratchDirectory directory;
+    WorkingDirectory here(directory.root());
+    QFile source(QStringLiteral(KX_TEST_PANEL_FILE));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const std::string panel_file = source.readAll().toStdString();
+    auto edited = [&](const std::string& from, const std::string& to) {
+        std::string text = panel_file;
+        return text.replace(text.find(from), from.size(), to);
+    };
+    struct Case {
+        const char* name;
+        std::string text; // none: no such file
+        int resource;
+        std::string error; // or how it begins, followed by the loader's reason
+        bool whole;
+    };
+    const std::string root = directory.root();
+    const Case cases[] = {
+        {"absent.uir", "", PANEL, "absent.uir: not found in " + root + ", ", false},
+        {"broken.uir", "<ui version=\"4.0\"><widget class=", PANEL, root + "/broken.uir: ", false},
+        {"kx.uir", edited("name=\"PANEL_QUIT\"", "name=\"quitButton\""), PANEL,
+         root + "/kx.uir: no control PANEL_QUIT", true},
+        {"kx.uir",
+         edited("<widget class=\"QCheckBox\" name=\"PANEL_XLOG\">",
+                "<widget class=\"QPushButton\" name=\"PANEL_XLOG\">"),
+         PANEL, root + "/kx.uir: PANEL_XLOG is a QPushButton, not a QCheckBox", true},
+        {"kx.uir", panel_file, 2, root + "/kx.uir: no panel resource 2", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        if (!c.text.empty()) write_file(directory / c.name, c.text);
+        EXPECT_LT(LoadPanel(0, c.name, c.resource), 0);
+        std::string error = PanelLoadError();
+        EXPECT_EQ(error.substr(0, c.error.size()), c.error);
+        EXPECT_EQ(error.size() == c.error.size(), c.whole) << error;
+    }
+}
+
+TEST_F(PanelTest, WrittenValuesShowAndReadBackPerDataType) {
+    struct Write {
+        int control;
+        std::variant<int, double, const char*> value;
+        const char* shown;
+        float read = NAN; // none: a display has no number to read
+    };
+    const Write writes[] = {
+        {PANEL_WORD_244, 65535, "65535"},
+        {PANEL_SKIPPED, -12, "-12"},
+        // The scaled words arrive as floats widened to doubles.
+        {PANEL_SCALED_246, double(-0.0001f), "-0.0001"},
+        {PANEL_TENTH_246, double(123.4f), "123.4"},
+        {PANEL_COUNT_MODE0, 1234567 * 0.001, "1234.567"},
+        {PANEL_COUNT_MODE2, 89.999965945856, "89.99996595"},
+        {PANEL_COUNT_MODE3, -179.999931891712, "-179.9999319"},
+        {PANEL_TIME, "-23:-59:-60.0", "-23:-59:-60.0"},
+        {PANEL_STATUS, "COM1 err: too few bytes read", "COM1 err: too few bytes read"},
+        {PANEL_HEXDUMP, "\n00\nFF", "\n00\nFF"},
+        {PANEL_NFRAMES, -5, "-5", -5},
+        {PANEL_YMAX, 2.5, "2.5", 2.5f},
+        {PANEL_YMIN, 0.00005, "5e-05", 0.00005f}, // small log limits read as what they are
+        {PANEL_XLOG, 1, "checked", 1},
+        {PANEL_ACCUMULATE, -1, "Subtract frames", -1},
+        {PANEL_ACCUMULATE, 5, "5", 5}, // any integer, in an item of its own
+        {PANEL_ACCUMULATE, -9, "-9", -9},
+        {PANEL_ACCUMULATE, 0, "Off", 0},
+    };
+    for (const Write& write : writes) {
+        SCOPED_TRACE(write.shown);
+        auto set = [&](auto value) { return SetCtrlVal(panel, write.control, value); };
+        EXPECT_EQ(std::visit(set, write.value), 0);
+        EXPECT_EQ(shown(kxqt::test::control(panel, write.control)), QString::fromUtf8(write.shown));
+        float read = NAN;
+        int result = GetCtrlVal(panel, write.control, &read);
+        EXPECT_EQ(result < 0, std::isnan(write.read));
+        EXPECT_TRUE(result < 0 || read == write.read) << read;
+    }
+    EXPECT_EQ(widget<QComboBox>(PANEL_ACCUMULATE)->count(), 4);
+    // Neither the writes nor moving through the written fields is an edit.
+    for (int id : {PANEL_NFRAMES, PANEL_YMAX, PANEL_YMIN, PANEL_XMIN})
+        focus(kxqt::test::control(panel, id));
+    EXPECT_EQ(commits(), Commits{});
+}
+
+TEST_F(PanelTest, RunEndedMarksTheFrameBudgetWithoutLockingIt) {
+    auto* budget = widget<kxqt::IntInput>(PANEL_NFRAMES);
+    const QString own_tooltip = budget->toolTip();
+    ASSERT_FALSE(own_tooltip.isEmpty());
+    EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED), 0);
+    // Add or Subtract alone ends a run without plots left at the next frame.
+    EXPECT_EQ(budget->toolTip(),
+              QStringLiteral("Accumulation run ended: no frames are being accumulated. To start "
+                             "again, raise Plots left above 0, then choose Add or Subtract."));
+    EXPECT_TRUE(budget->isEnabled() && !budget->isReadOnly());
+    EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ON), 0);
+    EXPECT_EQ(budget->toolTip(), own_tooltip);
+    EXPECT_EQ(commits(), Commits{});
+}
+
+TEST_F(PanelTest, EachGestureQueuesOneCommitWithTheValueItLeaves) {
+    auto* xmin = widget<kxqt::IntInput>(PANEL_XMIN);
+    auto* xmax = widget<kxqt::IntInput>(PANEL_XMAX);
+    auto* accumulate = widget<QComboBox>(PANEL_ACCUMULATE);
+    auto click = [this](int id) { QTest::mouseClick(widget<QAbstractButton>(id), Qt::LeftButton); };
+    auto enter = [this](int id, const char* text, Qt::Key key) {
+        auto* input = widget<QAbstractSpinBox>(id);
+        type_over(input, text);
+        QTest::keyClick(input, key);
+    };
+    auto down = [=] { QTest::keyClick(accumulate, Qt::Key_Down); };
+    struct Step {
+        const char* gesture;
+        Commits committed;
+        float value; // of the committed control, read back
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"typing alone", {}, 0, [&] { type_over(xmin, "123"); }},
+        {"Return", {PANEL_XMIN}, 123, [&] { QTest::keyClick(xmin, Qt::Key_Return); }},
+        {"leaving a committed field", {}, 0, [&] { focus(xmax); }},
+        {"arrow up, a step of 50", {PANEL_XMAX}, 4145, [&] { QTest::keyClick(xmax, Qt::Key_Up); }},
+        {"leaving a stepped field", {}, 0, [&] { focus(xmin); }},
+        {"edited, left", {PANEL_XMAX}, 2000, [&] { type_over(xmax, "2000"), focus(xmin); }},
+        {"keypad Enter", {PANEL_NFRAMES}, -7, [&] { enter(PANEL_NFRAMES, "-7", Qt::Key_Enter); }},
+        {"small limit", {PANEL_YMIN}, 5e-5f, [&] { enter(PANEL_YMIN, "5e-5", Qt::Key_Return); }},
+        {"switch on", {PANEL_YLOG}, 1, [&] { click(PANEL_YLOG); }},
+        {"switch off", {PANEL_YLOG}, 0, [&] { click(PANEL_YLOG); }},
+        {"choice down", {PANEL_ACCUMULATE}, 0, [&] { focus(accumulate), down(); }},
+        {"choice down again", {PANEL_ACCUMULATE}, -1, down},
+        {"quit", {PANEL_QUIT}, 0, [&] { click(PANEL_QUIT); }},
+        {"reset", {PANEL_RESET}, 0, [&] { click(PANEL_RESET); }},
+        {"restart", {PANEL_RESTART}, 0, [&] { click(PANEL_RESTART); }},
+        {"window close", {PANEL_QUIT}, 0, [&] { EXPECT_FALSE(window()->close()); }},
+        {"SIGINT", {PANEL_QUIT}, 0, [] { std::raise(SIGINT); }},
+        {"SIGTERM", {PANEL_QUIT}, 0, [] { std::raise(SIGTERM); }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.gesture);
+        step.act();
+        ASSERT_EQ(commits(), step.committed);
+        if (step.committed.empty()) continue;
+        int whole = -1;
+        float real = -1;
+        GetCtrlVal(panel, step.committed[0], &whole);
+        GetCtrlVal(panel, step.committed[0], &real);
+        EXPECT_EQ(whole, static_cast<int>(step.value));
+        EXPECT_EQ(real, step.value);
+    }
+    EXPECT_TRUE(window()->isVisible()); // closing it only asked to quit
+    // A discarded panel's commits go with it.
+    click(PANEL_RESET);
+    EXPECT_EQ(DiscardPanel(panel), 0);
+    EXPECT_EQ(kxqt::test::queued_commits(), 0);
+    EXPECT_EQ(DiscardPanel(panel), -1);
+    panel = 0;
+}
+
+TEST_F(PanelTest, ProgramWritesWaitWhileTheOperatorTypes) {
+    struct Case {
+        int control;
+        Qt::Key key;       // how the edit ends
+        const char* shown; // then
+        Commits committed;
+    };
+    for (Case c : {Case{PANEL_NFRAMES, Qt::Key_Return, "75", {PANEL_NFRAMES}},
+                   Case{PANEL_NFRAMES, Qt::Key_Escape, "952", {}},
+                   Case{PANEL_YMAX, Qt::Key_Escape, "952", {}}}) {
+        SCOPED_TRACE(c.shown);
+        auto* input = widget<QAbstractSpinBox>(c.control);
+        type_over(input, "7");
+        SetCtrlVal(panel, c.control, 953);
+        EXPECT_EQ(input->text(), QStringLiteral("7"));
+        QTest::keyClicks(input, QLatin1String("5"));
+        SetCtrlVal(panel, c.control, 952.0);
+        EXPECT_EQ(input->text(), QStringLiteral("75"));
+        QTest::keyClick(input, c.key);
+        EXPECT_EQ(input->text(), QLatin1String(c.shown));
+        EXPECT_EQ(commits(), c.committed);
+        // The edit is over, though the field keeps the focus.
+        SetCtrlVal(panel, c.control, 74);
+        EXPECT_EQ(input->text(), QStringLiteral("74"));
+    }
+}
