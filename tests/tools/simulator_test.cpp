@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 #include "accumulator.h"
@@ -32,10 +33,17 @@ std::vector<FrameValues> decoded_run(uint64_t seed, int count, double period = L
 
 } // namespace
 
-TEST(SimRandom, IsSplitmix64AndExpNegativeMatchesTheLibrary) {
+TEST(SimRandom, IsSplitmix64AndBetweenTakesEveryValueOfItsRange) {
     SimRandom random(0);
     EXPECT_EQ(random.next(), 0xE220A8397B1DCDAFull);
     EXPECT_EQ(random.next(), 0x6E789E6AA1B965F4ull);
+    std::set<int> seen;
+    for (int i = 0; i < 1000; ++i)
+        seen.insert(random.between(-2, 1));
+    EXPECT_EQ(seen, (std::set<int>{-2, -1, 0, 1}));
+}
+
+TEST(SimRandom, ExpNegativeMatchesTheLibrary) {
     for (double x : {0.0, 0.01, 0.125, 0.5, 1.0, 3.7, 12.5, 40.0, 100.0})
         EXPECT_NEAR(exp_negative(x) / std::exp(-x), 1.0, 1e-12) << x;
     EXPECT_EQ(exp_negative(800.0), 0.0);
