@@ -19,6 +19,7 @@ struct ProgramResult {
 // Where a child starts and what it starts with.
 struct ChildSetup {
     std::string directory = "";             // working directory; the current one when empty
+    std::string in_path = "";               // standard input; the inherited one when empty
     std::string out_path = "";              // standard output; a file of its own when empty
     std::vector<std::string> environment{}; // NAME=value, over the inherited entries
 };
@@ -32,26 +33,17 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // The exit status, or -1 when it was ended by a signal or is still
-    // running after `limit` (it is killed then).
-    int wait_for_exit(std::chrono::milliseconds limit);
-    // wait_for_exit with what it wrote.
+    // Waits for the exit, killing the child once `limit` has passed, and
+    // gives what it wrote (standard output only where it went to a file of
+    // its own).
     ProgramResult finish(std::chrono::milliseconds limit = std::chrono::seconds(20));
-    bool running();
-    // True once the child catches `signal_number`, so that sending it is
-    // handled and not the default death.
-    bool wait_until_catching(int signal_number, std::chrono::milliseconds limit);
     void send(int signal_number);
-    // Standard output where it went to a file of its own, else empty.
-    std::string out() const;
-    std::string err() const;
 
   private:
     ScratchDirectory output_;
-    std::string out_path_, err_path_;
-    pid_t pid_ = -1;
-    int status_ = 0; // as waitpid gives it, once reaped
-    bool reaped_ = false;
+    std::string out_path_;
+    pid_t pid_ = -1; // -1 once reaped
+    int status_ = 0; // as waitpid gives it
 };
 
 // Starts `argv` and finishes it.

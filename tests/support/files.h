@@ -1,4 +1,4 @@
-// Whole files read and written, and the names in a directory.
+// Whole files read and written, whether a name exists, and lines of text.
 #pragma once
 
 #include <string>

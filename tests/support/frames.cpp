@@ -1,6 +1,5 @@
 #include "frames.h"
 
-#include <cctype>
 #include <fstream>
 #include <stdexcept>
 
@@ -44,15 +43,8 @@ Frame fixture_frame(const std::string& name) {
     std::ifstream in(std::string(KX_FIXTURES) + "/" + name);
     Frame frame{};
     size_t n = 0;
-    std::string pair;
-    for (char c; n < frame.size() && in.get(c);) {
-        if (std::isxdigit(static_cast<unsigned char>(c)) == 0) continue;
-        pair += c;
-        if (pair.size() == 2) {
-            frame[n++] = static_cast<unsigned char>(std::stoi(pair, nullptr, 16));
-            pair.clear();
-        }
-    }
+    for (unsigned byte = 0; n < frame.size() && in >> std::hex >> byte; ++n)
+        frame[n] = static_cast<unsigned char>(byte);
     if (n != frame.size())
         throw std::runtime_error("fixture " + name + " holds fewer than 256 bytes");
     return frame;

@@ -21,5 +21,6 @@ void append(Bytes* recording, const Bytes& bytes);
 // A temporary file holding `bytes`, positioned at its start (closed by the
 // caller, removed by the system).
 std::FILE* file_of(const Bytes& bytes);
-// The 256 bytes of a frame written as hex text in tests/fixtures/NAME.
+// The 256 bytes of a frame written in tests/fixtures/NAME as hex pairs
+// separated by white space.
 Frame fixture_frame(const std::string& name);

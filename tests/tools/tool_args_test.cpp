@@ -1,8 +1,9 @@
-// The command lines of kxdump and kxsim.
+// The command lines of kxdump and kxsim: what each takes, and what it refuses.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dump_args.h"
@@ -10,128 +11,78 @@
 
 namespace {
 
-std::vector<const char*> argv_of(std::initializer_list<const char*> args) {
-    std::vector<const char*> argv{"tool"};
-    argv.insert(argv.end(), args);
-    return argv;
-}
+const char* text(const char* s) { return s != nullptr ? s : "-"; }
 
-Command dump_command(std::initializer_list<const char*> args, DumpArgs* parsed,
-                     std::string* error) {
-    std::vector<const char*> argv = argv_of(args);
-    return parse_dump_args(static_cast<int>(argv.size()), argv.data(), parsed, error);
-}
-
-Command sim_command(std::initializer_list<const char*> args, SimArgs* parsed, std::string* error) {
-    std::vector<const char*> argv = argv_of(args);
-    return parse_sim_args(static_cast<int>(argv.size()), argv.data(), parsed, error);
+// The command (0: run, 1: help, 2: version, 3: usage error), then what was
+// parsed for a run or else the error. argv[0] names the tool.
+std::string parsed(std::vector<const char*> argv) {
+    auto argc = static_cast<int>(argv.size());
+    bool dump = std::string(argv[0]) == "kxdump";
+    DumpArgs d;
+    SimArgs s;
+    std::string error;
+    Command command = dump ? parse_dump_args(argc, argv.data(), &d, &error)
+                           : parse_sim_args(argc, argv.data(), &s, &error);
+    std::ostringstream out;
+    out << static_cast<int>(command) << ": ";
+    if (command != Command::run)
+        out << error;
+    else if (dump)
+        out << "csv " << d.csv << " summary " << d.summary << " spectrum " << text(d.spectrum)
+            << " recording " << text(d.recording);
+    else
+        out << "out " << text(s.out) << " link " << text(s.link) << " count " << s.count << " rate "
+            << s.rate << " seed " << s.seed << " bad " << s.faults.bad << " junk " << s.faults.junk
+            << " drop " << s.faults.drop;
+    return out.str();
 }
 
 } // namespace
 
-TEST(DumpArgs, TakesOptionsInAnyOrderAroundTheRecording) {
-    DumpArgs args;
-    std::string error;
-    ASSERT_EQ(dump_command({"--csv", "rec.dat", "--spectrum", "out.csv"}, &args, &error),
-              Command::run);
-    EXPECT_TRUE(args.csv);
-    EXPECT_FALSE(args.summary);
-    EXPECT_STREQ(args.recording, "rec.dat");
-    EXPECT_STREQ(args.spectrum, "out.csv");
-}
-
-TEST(DumpArgs, DoubleDashLetsARecordingStartWithADash) {
-    DumpArgs args;
-    std::string error;
-    ASSERT_EQ(dump_command({"--summary", "--", "-rec"}, &args, &error), Command::run);
-    EXPECT_TRUE(args.summary);
-    EXPECT_STREQ(args.recording, "-rec");
-}
-
-TEST(DumpArgs, HelpAndVersion) {
-    DumpArgs args;
-    std::string error;
-    EXPECT_EQ(dump_command({"-h"}, &args, &error), Command::help);
-    EXPECT_EQ(dump_command({"rec.dat", "--help"}, &args, &error), Command::help);
-    EXPECT_EQ(dump_command({"--version"}, &args, &error), Command::version);
-}
-
-TEST(DumpArgs, UsageErrorsSayWhatIsWrong) {
-    struct Case {
-        std::initializer_list<const char*> args;
-        const char* error;
+TEST(ToolArgs, WhatEachToolTakesAndRefuses) {
+    const std::string sim_defaults = " count -1 rate 0 seed 1 bad 0 junk 0 drop 0";
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
+        {{"kxdump", "--csv", "rec.dat", "--spectrum", "o.csv"},
+         "0: csv 1 summary 0 spectrum o.csv recording rec.dat"},
+        {{"kxdump", "--summary", "--", "--help"}, "0: csv 0 summary 1 spectrum - recording --help"},
+        {{"kxdump", "-"}, "0: csv 0 summary 0 spectrum - recording -"},
+        {{"kxdump", "rec.dat", "--help"}, "1: "},
+        {{"kxdump", "--version"}, "2: "},
+        {{"kxdump"}, "3: no recording given"},
+        {{"kxdump", "a.dat", "b.dat"}, "3: one recording only, not 'a.dat' and 'b.dat'"},
+        {{"kxdump", "--json", "a.dat"}, "3: unknown option '--json'"},
+        {{"kxdump", "a.dat", "--spectrum"}, "3: --spectrum needs the name of its output file"},
+        {{"kxdump", "--csv", "--summary", "a.dat"}, "3: --csv and --summary exclude each other"},
+        {{"kxsim"}, "0: out - link COM1" + sim_defaults},
+        {{"kxsim", "--out", "rec.dat"}, "0: out rec.dat link -" + sim_defaults},
+        {{"kxsim", "--link", "TTY", "--count", "25", "--rate", "2.5", "--seed",
+          "18446744073709551615", "--bad", "0.25", "--junk", "1", "--drop", "0.5"},
+         "0: out - link TTY count 25 rate 2.5 seed 18446744073709551615 bad 0.25 junk 1 drop 0.5"},
+        {{"kxsim", "--count", "1", "-h"}, "1: "},
+        {{"kxsim", "--count"}, "3: --count needs a value"},
+        {{"kxsim", "--fast"}, "3: unknown option '--fast'"},
+        {{"kxsim", "file.dat"}, "3: unexpected argument 'file.dat'"},
+        {{"kxsim", "--out", "a", "--link", "b"}, "3: --out and --link exclude each other"},
+        {{"kxsim", "--out", "a", "--rate", "2"},
+         "3: --rate paces the link; --out writes at full speed"},
     };
-    const Case cases[] = {
-        {{}, "no recording given"},
-        {{"a.dat", "b.dat"}, "one recording only, not 'a.dat' and 'b.dat'"},
-        {{"--json", "a.dat"}, "unknown option '--json'"},
-        {{"a.dat", "--spectrum"}, "--spectrum needs the name of its output file"},
-        {{"--csv", "--summary", "a.dat"}, "--csv and --summary exclude each other"},
-    };
-    for (const Case& c : cases) {
-        DumpArgs args;
-        std::string error;
-        EXPECT_EQ(dump_command(c.args, &args, &error), Command::usage_error) << c.error;
-        EXPECT_EQ(error, c.error);
-    }
+    for (const auto& [args, expected] : cases)
+        EXPECT_EQ(parsed(args), expected);
 }
 
-TEST(SimArgs, DefaultsStreamOnCom1) {
-    SimArgs args;
-    std::string error;
-    ASSERT_EQ(sim_command({}, &args, &error), Command::run);
-    EXPECT_STREQ(args.link, "COM1");
-    EXPECT_EQ(args.out, nullptr);
-    EXPECT_EQ(args.count, -1);
-    EXPECT_EQ(args.seed, 1u);
-    EXPECT_EQ(args.faults.bad, 0.0);
-}
-
-TEST(SimArgs, ReadsEveryValue) {
-    SimArgs args;
-    std::string error;
-    ASSERT_EQ(sim_command({"--link", "TTY", "--count", "25", "--rate", "2.5", "--seed",
-                           "18446744073709551615", "--bad", "0.25", "--junk", "1", "--drop", "0"},
-                          &args, &error),
-              Command::run)
-        << error;
-    EXPECT_STREQ(args.link, "TTY");
-    EXPECT_EQ(args.count, 25);
-    EXPECT_EQ(args.rate, 2.5);
-    EXPECT_EQ(args.seed, 18446744073709551615u);
-    EXPECT_EQ(args.faults.bad, 0.25);
-    EXPECT_EQ(args.faults.junk, 1.0);
-    EXPECT_EQ(args.faults.drop, 0.0);
-}
-
-TEST(SimArgs, InvalidValuesAreUsageErrors) {
-    struct Case {
-        std::initializer_list<const char*> args;
-        const char* error;
+TEST(SimArgs, InvalidValuesNameTheValueTheOptionAndWhatItTakes) {
+    const char* whole = "a whole number, 0 or more";
+    const char* rate = "frames a second, 0.01 or more";
+    const char* probability = "a probability from 0 to 1";
+    const char* const cases[][3] = {
+        {"--count", "-1", whole},        {"--count", "12x", whole},
+        {"--seed", "-3", whole},         {"--rate", "0.009", rate},
+        {"--rate", "inf", rate},         {"--bad", "1.5", probability},
+        {"--junk", "-0.1", probability}, {"--drop", "nan", probability},
+        {"--drop", "", probability},
     };
-    const Case cases[] = {
-        {{"--count", "-1"}, "invalid value '-1' for --count: expected a whole number, 0 or more"},
-        {{"--count", "12x"}, "invalid value '12x' for --count: expected a whole number, 0 or more"},
-        {{"--seed", "-3"}, "invalid value '-3' for --seed: expected a whole number, 0 or more"},
-        {{"--rate", "0"}, "invalid value '0' for --rate: expected frames a second, 0.01 or more"},
-        {{"--rate", "0.009"},
-         "invalid value '0.009' for --rate: expected frames a second, 0.01 or more"},
-        {{"--rate", "inf"},
-         "invalid value 'inf' for --rate: expected frames a second, 0.01 or more"},
-        {{"--bad", "1.5"}, "invalid value '1.5' for --bad: expected a probability from 0 to 1"},
-        {{"--junk", "-0.1"}, "invalid value '-0.1' for --junk: expected a probability from 0 to 1"},
-        {{"--drop", "nan"}, "invalid value 'nan' for --drop: expected a probability from 0 to 1"},
-        {{"--drop", ""}, "invalid value '' for --drop: expected a probability from 0 to 1"},
-        {{"--count"}, "--count needs a value"},
-        {{"--fast"}, "unknown option '--fast'"},
-        {{"file.dat"}, "unexpected argument 'file.dat'"},
-        {{"--out", "a", "--link", "b"}, "--out and --link exclude each other"},
-        {{"--out", "a", "--rate", "2"}, "--rate paces the link; --out writes at full speed"},
-    };
-    for (const Case& c : cases) {
-        SimArgs args;
-        std::string error;
-        EXPECT_EQ(sim_command(c.args, &args, &error), Command::usage_error) << c.error;
-        EXPECT_EQ(error, c.error);
-    }
+    for (const auto& [option, value, expected] : cases)
+        EXPECT_EQ(parsed({"kxsim", option, value}), std::string("3: invalid value '") + value +
+                                                        "' for " + option + ": expected " +
+                                                        expected);
 }

@@ -1,0 +1,224 @@
+// The simulator: its random numbers, an instrument whose frames decode to
+// what its model says, and faults that go out as tallied.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+#include <vector>
+
+#include "accumulator.h"
+#include "faults.h"
+#include "frame_values.h"
+#include "instrument.h"
+
+namespace {
+
+constexpr double LINE_PERIOD = 256 * 10 / 19200.0;
+
+using Bytes = std::vector<unsigned char>;
+
+std::vector<FrameValues> decoded_run(uint64_t seed, int count, double period = LINE_PERIOD) {
+    Instrument instrument(seed, period);
+    std::vector<FrameValues> values(count);
+    Bytes frame(FRAME_SIZE);
+    for (FrameValues& v : values) {
+        instrument.next_frame(frame.data());
+        EXPECT_TRUE(checksum_ok(frame.data()));
+        decode_frame(frame.data(), &v);
+    }
+    return values;
+}
+
+} // namespace
+
+TEST(SimRandom, IsSplitmix64AndBetweenTakesEveryValueOfItsRange) {
+    SimRandom random(0);
+    EXPECT_EQ(random.next(), 0xE220A8397B1DCDAFull);
+    EXPECT_EQ(random.next(), 0x6E789E6AA1B965F4ull);
+    std::set<int> seen;
+    for (int i = 0; i < 1000; ++i)
+        seen.insert(random.between(-2, 1));
+    EXPECT_EQ(seen, (std::set<int>{-2, -1, 0, 1}));
+}
+
+TEST(SimRandom, ExpNegativeMatchesTheLibrary) {
+    for (double x : {0.0, 0.01, 0.125, 0.5, 1.0, 3.7, 12.5, 40.0, 100.0})
+        EXPECT_NEAR(exp_negative(x) / std::exp(-x), 1.0, 1e-12) << x;
+    EXPECT_EQ(exp_negative(800.0), 0.0);
+}
+
+// Means within five standard errors, variances within 6 %.
+TEST(SimRandom, PoissonHasItsMeanAndVariance) {
+    SimRandom random(42);
+    const int n = 20000;
+    for (double mean : {0.5, 5.0, 35.0, 300.0, 3000.0}) {
+        double sum = 0, squares = 0;
+        for (int i = 0; i < n; ++i) {
+            auto k = static_cast<double>(random.poisson(mean));
+            sum += k;
+            squares += k * k;
+        }
+        double m = sum / n;
+        EXPECT_NEAR(m, mean, 5.0 * std::sqrt(mean / n)) << mean;
+        EXPECT_NEAR((squares / n - m * m) / mean, 1.0, 0.06) << mean;
+    }
+    EXPECT_EQ(random.poisson(0.0), 0);
+}
+
+// Housekeeping words 10, 12, 14, 244 and 252 about their nominal values; the
+// first scaled word +2.5 V in modes 0 and 2, the detector at -12.5 degrees in
+// 1 and 3; per segment: events, the live time they leave, the threshold and
+// the temperature in quarter degrees.
+TEST(Instrument, FramesDecodeToWhatTheModelSays) {
+    const int nominal[] = {12000, 28000, 5010, 29815, 420};
+    const int spread[] = {40, 300, 30, 600, 50};
+    Instrument instrument(3, LINE_PERIOD);
+    std::array<unsigned char, FRAME_SIZE> f;
+    for (int i = 0; i < 800; ++i) {
+        SCOPED_TRACE(i);
+        instrument.next_frame(f.data());
+        ASSERT_TRUE(checksum_ok(f.data()));
+        EXPECT_EQ(
+            (std::array{f[0], f[1], f[2], f[3], f[4], static_cast<unsigned char>(f[5] & 7)}),
+            (std::array<unsigned char, 6>{0xEB, 0x90, 0x4B, 0x01, static_cast<unsigned char>(i),
+                                          static_cast<unsigned char>(4 | i % 4)}));
+        FrameValues v;
+        decode_frame(f.data(), &v);
+        const int words[] = {v.word_10, v.word_12, v.word_14, v.word_244, v.word_252};
+        for (int w = 0; w < 5; ++w)
+            EXPECT_NEAR(words[w], nominal[w], spread[w]) << w;
+        bool fine = v.mode == 0 || v.mode == 2;
+        EXPECT_NEAR(v.scaled[0], fine ? 2.5 : -12.5, fine ? 0.01 : 3.0);
+        if (v.mode == 1) {
+            EXPECT_TRUE(v.counter >= 0 && v.counter < 86400000) << v.counter; // time of day
+        }
+        if (v.mode == 3) {
+            EXPECT_NEAR(v.counter_value, 0.0, 120.0); // elevation, degrees
+        }
+        EXPECT_TRUE(
+            std::all_of(v.rates, v.rates + RATE_COUNT, [](int r) { return r > 100 && r < 2000; }));
+        for (int g = 0; g < GROUP_COUNT; ++g) {
+            const uint16_t* segment = v.groups + 4 * g;
+            EXPECT_EQ(segment[1], 1000 - std::floor(segment[0] * 0.02 + 0.5));
+            EXPECT_EQ(segment[2], 40 + g);
+            EXPECT_NEAR(segment[3], 4 * (v.word_244 / 100.0 - 273.15 + 0.5 * g), 1.0);
+        }
+    }
+}
+
+// Counters four frames apart: modes 0 and 1 count milliseconds, mode 2's spin
+// phase turns 36 degrees a second, whole turns a frame not showing.
+TEST(Instrument, ClocksAdvanceWithTheFramePeriod) {
+    struct Case {
+        double period;
+        int first;
+        double step, tolerance;
+    };
+    const Case cases[] = {{LINE_PERIOD, 0, 533.5, 0.5},
+                          {LINE_PERIOD, 1, 533.5, 0.5},
+                          {LINE_PERIOD, 2, 19.2, 0.01},
+                          {0.5, 0, 2000, 1},
+                          {10.25, 2, 36.0, 0.01}}; // 369 degrees a frame
+    for (const Case& c : cases) {
+        std::vector<FrameValues> v = decoded_run(5, c.first + 5, c.period);
+        const FrameValues &a = v[c.first], &b = v[c.first + 4];
+        double step = a.mode == 2 ? std::fmod(b.counter_value - a.counter_value + 360.0, 360.0)
+                                  : b.counter - a.counter;
+        EXPECT_NEAR(step, c.step, c.tolerance) << c.period << " " << c.first;
+    }
+}
+
+// A falling continuum, and the 511 line in channel 107 (510-526), the 1461
+// line in 150 (1446).
+TEST(Instrument, AccumulatedSpectrumFallsAndShowsItsLines) {
+    SpectrumStore store{};
+    init(&store);
+    for (const FrameValues& v : decoded_run(9, 2000))
+        accumulate_counts(&store, v, 1);
+    float plot[CHANNEL_COUNT];
+    normalise(&store, plot);
+    const int falls[][2] = {{0, 30}, {30, 77}, {100, 140}, {140, 207}};
+    for (const auto& [high, low] : falls)
+        EXPECT_GT(plot[high], plot[low]) << high;
+    EXPECT_GT(plot[207], 0.0f);
+    const int peaks[][2] = {{107, 104}, {107, 111}, {150, 146}, {150, 154}};
+    for (const auto& [line, beside] : peaks)
+        EXPECT_GT(plot[line], 2.0f * plot[beside]) << beside;
+}
+
+// Each record as the tally says it went out: junk first (1 to JUNK_MAX bytes
+// not ending in 0xEB, never before the first record), then the record whole,
+// with one byte changed so that its checksum fails, or cut short to at least
+// two bytes.
+TEST(Faults, EachRecordGoesOutAsTalliedAtTheRatesAsked) {
+    struct Case {
+        FaultRates rates; // bad, junk, drop
+        int records;
+        int64_t good, corrupted, dropped, junk_runs, tolerance;
+    };
+    const Case cases[] = {{{0, 0, 0}, 50, 50, 0, 0, 0, 0},
+                          {{1, 0, 0}, 300, 0, 300, 0, 0, 0},
+                          {{0, 0, 1}, 300, 0, 0, 300, 0, 0},
+                          {{0, 1, 0}, 100, 100, 0, 0, 99, 0},
+                          {{0.1, 0.2, 0.05}, 10000, 8550, 950, 500, 2000, 120}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        Instrument instrument(1, 0.1);
+        FaultInjector faults(6, c.rates);
+        FaultTally t;
+        Bytes frame(FRAME_SIZE);
+        for (int i = 0; i < c.records; ++i) {
+            instrument.next_frame(frame.data());
+            FaultTally before = t;
+            Bytes out;
+            faults.emit(frame.data(), &out, &t);
+            auto junk = static_cast<long>(t.junk_bytes - before.junk_bytes);
+            bool junk_run = t.junk_runs > before.junk_runs;
+            ASSERT_TRUE(junk_run ? junk >= 1 && junk <= JUNK_MAX : junk == 0) << junk;
+            EXPECT_TRUE(junk == 0 || out[junk - 1] != SYNC_FIRST);
+            bool corrupted = t.corrupted > before.corrupted, dropped = t.dropped > before.dropped;
+            Bytes record(out.begin() + junk, out.end());
+            ASSERT_EQ(record.size() < FRAME_SIZE, dropped) << record.size();
+            ASSERT_GE(record.size(), 2u);
+            int changed = 0;
+            for (size_t b = 0; b < record.size(); ++b)
+                changed += record[b] != frame[b];
+            EXPECT_EQ(changed, corrupted ? 1 : 0);
+            EXPECT_EQ(dropped || checksum_ok(record.data()), !corrupted);
+        }
+        EXPECT_EQ(t.records, c.records);
+        EXPECT_EQ(t.good + t.corrupted + t.dropped, c.records);
+        const int64_t got[][2] = {{t.good, c.good},
+                                  {t.corrupted, c.corrupted},
+                                  {t.dropped, c.dropped},
+                                  {t.junk_runs, c.junk_runs}};
+        for (const auto& [actual, expected] : got)
+            EXPECT_LE(std::llabs(actual - expected), c.tolerance) << actual << " " << expected;
+    }
+}
+
+// A valid frame whose checksum's low byte, its last byte, is 0xEB, and one
+// that is 0xEB from byte 2 on: no fault may end in 0xEB before the next record.
+TEST(Faults, RegressionFaultEndingIn0xEBWouldHideTheNextRecord) {
+    std::array<unsigned char, FRAME_SIZE> frame{0xEB, 0x90};
+    frame[253] = 0x5B; // 0xEB90 + 0x5B = 0xEBEB
+    frame[254] = frame[255] = 0xEB;
+    ASSERT_TRUE(checksum_ok(frame.data()));
+    std::array<unsigned char, FRAME_SIZE> all_eb = frame;
+    std::fill(all_eb.begin() + 2, all_eb.end(), 0xEB);
+    FaultInjector corrupting(7, {1, 0, 0}), dropping(8, {0, 0, 1}), junking(9, {0, 1, 0});
+    FaultTally tally;
+    for (int i = 0; i < 200; ++i) {
+        Bytes corrupted, dropped, junked;
+        corrupting.emit(frame.data(), &corrupted, &tally);
+        EXPECT_NE(corrupted.back(), 0xEB);
+        dropping.emit(all_eb.data(), &dropped, &tally);
+        EXPECT_EQ(dropped.size(), 2u); // only byte 1, 0x90, may end it
+        junking.emit(frame.data(), &junked, &tally);
+        if (i > 0) {
+            EXPECT_NE(junked[junked.size() - FRAME_SIZE - 1], 0xEB);
+        }
+    }
+}
