@@ -112,8 +112,7 @@ struct EventCase {
 const EventCase EVENT_CASES[] = {
     {"quit", {}, {PANEL_QUIT}, {}},
     {"restart", {}, {PANEL_RESTART}, {}, 0},
-    {"a display below the inputs", {}, {PANEL_WORD_12}, {}, 0},
-    {"the graph above the inputs", {}, {PANEL_SPECTRUM}, {}, 0},
+    {"a control outside the inputs", {}, {PANEL_SPECTRUM}, {}, 0},
     // Each limit applies its own axis's range with the other three as they stand.
     {"axis limits", {{PANEL_YMIN, 0.5}, {PANEL_XMIN, 100}, {PANEL_YMAX, 250}, {PANEL_XMAX, 2000}},
      {PANEL_YMIN, PANEL_XMIN, PANEL_YMAX, PANEL_XMAX},
