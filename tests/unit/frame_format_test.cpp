@@ -19,12 +19,6 @@ TEST(PackedPairs, UnpackExactlyCountValues) {
     EXPECT_EQ(values, (std::vector<int32_t>{2748, 3567, 0, 4095, -1, -1, -1}));
 }
 
-TEST(FrameFields, CounterIsSignedBigEndian) {
-    EXPECT_EQ(frame_counter(frame_with(6, {0xFF, 0xFF, 0xFF, 0xFF}).data()), -1);
-    EXPECT_EQ(frame_counter(frame_with(6, {0x80, 0x00, 0x00, 0x00}).data()), INT32_MIN);
-    EXPECT_EQ(frame_counter(frame_with(6, {0x02, 0xB3, 0x2C, 0x95}).data()), 45296789);
-}
-
 // A frame holding `words` from byte 0 and `checksum` in its last two bytes.
 Frame checked(const Bytes& words, const Bytes& checksum) {
     Frame frame = frame_with(0, words);

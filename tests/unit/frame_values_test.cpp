@@ -23,10 +23,4 @@ TEST(TimeText, ShowsTheTimeWithinTheDay) {
     }
 }
 
-TEST(CounterValues, ModeZeroIsMilliUnitsTheOthersTheDocumentedAngleFactor) {
-    EXPECT_EQ(counter_value(0, 1234567), 1234.567);
-    EXPECT_EQ(counter_value(2, 1073741824), 89.999965945856);
-    EXPECT_EQ(counter_value(3, INT32_MIN), -179.999931891712);
-}
-
 } // namespace
