@@ -35,6 +35,9 @@ const Bytes DATA_SYNC = [] {
     return frame;
 }();
 
+// A block with 0x90 0xEB, the pattern's bytes the wrong way round.
+const Bytes NO_PATTERN = joined({Bytes(10, 0x44), {0x90, 0xEB}, Bytes(244, 0x44)});
+
 struct LiveCase {
     const char* name;
     Bytes line;                // all the bytes that arrive, then the line stays quiet
@@ -56,15 +59,19 @@ const LiveCase LIVE_CASES[] = {
      {256, 256, 1, 254, 256, 256}, 1023},
     {"the pattern split across the block's end", joined({Bytes(255, 0x44), F1, F2}), {F1, F2}, 255,
      {256, 1, 254, 256, 256}, 767},
+    {"the pattern in the block's last two bytes", joined({Bytes(254, 0x44), F1, F2}), {F1, F2}, 254,
+     {256, 254, 256, 256}, 766},
     // The byte read to look past the block's end begins the next block.
     {"a block ending in 0xEB without 0x90 after it", joined({Bytes(255, 0x44), {0xEB}, F1, F2}),
      {joined({Bytes(255, 0x44), {0xEB}}), F1, F2}, 0, {256, 1, 255, 256, 256}, 768},
+    {"a block ending in 0xEB, then a quiet line", joined({Bytes(255, 0x44), {0xEB}}),
+     {joined({Bytes(255, 0x44), {0xEB}})}, 0, {256, 1, 256}, 256},
     // Out of step, a pattern in a frame's data is taken for a frame's start
     // once; the next block holds a true one.
     {"a pattern inside a frame's data while out of step", joined({slice(DATA_SYNC, 50, 256), F2, F3, F4}),
      {joined({slice(DATA_SYNC, 100, 256), slice(F2, 0, 100)}), F3, F4}, 50 + 156,
      {256, 50, 256, 156, 256, 256}, 974},
-    {"no pattern anywhere: taken as is", Bytes(256, 0x44), {Bytes(256, 0x44)}, 0, {256, 256}, 256},
+    {"no pattern, only its bytes apart: taken as is", NO_PATTERN, {NO_PATTERN}, 0, {256, 256}, 256},
     // The block came whole, so it is logged and its bytes before the pattern
     // are skipped; the frame's 44 bytes that came are lost with the short read.
     {"the frame after the pattern never completes", joined({Bytes(100, 0x44), slice(F1, 0, 200)}),

@@ -46,7 +46,9 @@ const std::string FRAME_BYTES(FRAME.begin(), FRAME.end());
 // An earlier session's raw log, last written at 2026-03-04 05:06:07 local
 // time, and the names it is moved aside to.
 const std::string EARLIER(512, '3');
-const std::string ASIDE = "varno-20260304-050607";
+std::string aside(int suffix) {
+    return "varno-20260304-050607" + (suffix == 0 ? "" : "-" + std::to_string(suffix)) + ".dat";
+}
 
 void write_earlier_log() {
     std::tm local{};
@@ -84,14 +86,14 @@ const StartCase START_CASES[] = {
      1, port_error(-1, EACCES), "", {OPEN_PORT}, std::nullopt},
     {"a port failure leaves an empty log, the earlier one moved aside", {"kxview"},
      [] { write_earlier_log(); fake::set_open_result(-2, ENOENT); },
-     1, port_error(-2, ENOENT), moved_to(ASIDE + ".dat"), {OPEN_PORT}, "", {{ASIDE + ".dat", EARLIER}}},
+     1, port_error(-2, ENOENT), moved_to(aside(0)), {OPEN_PORT}, "", {{aside(0), EARLIER}}},
     {"a raw log that cannot be created", {"kxview"}, [] { fs::create_directory("varno.dat"); },
      1, "Cannot create raw log varno.dat\n", "", {OPEN_PORT, CLOSE_PORT}, std::nullopt},
     // Rather than empty the earlier log, no live start.
     {"an earlier log with every name for it taken", {"kxview"},
      [] {
          for (int suffix = 0; suffix <= 99; ++suffix)
-             write_file(ASIDE + (suffix == 0 ? "" : "-" + std::to_string(suffix)) + ".dat", "");
+             write_file(aside(suffix), "");
          write_earlier_log();
      },
      1, "Cannot move earlier raw log varno.dat aside: every name for it is taken\n", "",
@@ -109,22 +111,23 @@ const StartCase START_CASES[] = {
     {"two recordings", {"kxview", "rec.dat", "rec.dat"}, [] { write_file("rec.dat", FRAME_BYTES); },
      2, "", "kxview: one recording at most\n" + USAGE, {}, std::nullopt},
     {"help", {"kxview", "-h"}, [] {}, 0, HELP, "", {}, std::nullopt},
-    // Frames go to a fresh raw log; the earlier one takes the first free name.
+    // Frames go to a fresh raw log; the earlier one takes the first free name,
+    // here the last of the series.
     // The panel is discarded before the port is closed.
     {"live run", {"kxview"},
      [] {
-         write_file(ASIDE + ".dat", "first");
-         write_file(ASIDE + "-1.dat", "second");
+         for (int suffix = 0; suffix <= 98; ++suffix)
+             write_file(aside(suffix), std::to_string(suffix));
          write_earlier_log();
          fake::set_load_result(4);
          fake::push_events({0});
          fake::push_read(Bytes(FRAME.begin(), FRAME.end()));
      },
-     0, "", moved_to(ASIDE + "-2.dat"),
+     0, "", moved_to(aside(99)),
      {OPEN_PORT, OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(4)", POLL, SHOWN[1], POLL, "DiscardPanel(4)",
       CLOSE_PORT},
      FRAME_BYTES,
-     {{ASIDE + ".dat", "first"}, {ASIDE + "-1.dat", "second"}, {ASIDE + "-2.dat", EARLIER}}},
+     {{aside(0), "0"}, {aside(98), "98"}, {aside(99), EARLIER}}},
     // An empty earlier log is reused without a word.
     {"a new pass tears nothing down", {"kxview"},
      [] { write_file("varno.dat", ""); fake::push_events({PANEL_RESTART}); },
