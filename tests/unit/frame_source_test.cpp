@@ -7,41 +7,6 @@
 
 namespace {
 
-class FrameSource : public ::testing::Test {
-  protected:
-    void SetUp() override { fake::reset(); }
-    void TearDown() override {
-        if (file != nullptr) std::fclose(file);
-    }
-    void replay(const Bytes& recording) {
-        file = file_of(recording);
-        set_replay_stream(file);
-    }
-    std::FILE* file = nullptr;
-    Frame frame{};
-};
-
-TEST_F(FrameSource, LiveTakesAWhole256ByteReadAsIs) {
-    Bytes bytes(256, 0x5A);
-    bytes[0] = 0x01; // no sync pattern, no valid checksum: taken all the same
-    fake::push_read(bytes);
-    EXPECT_EQ(get_frm(frame.data(), SOURCE_LIVE), 0);
-    EXPECT_EQ(Bytes(frame.begin(), frame.end()), bytes);
-    EXPECT_EQ(fake::texts(), (std::vector<std::string>{"ComRd(1, 256)"}));
-}
-
-TEST_F(FrameSource, LiveShortOrFailedReadsGiveNoFrame) {
-    fake::push_read(Bytes(255, 0x11));
-    fake::push_read_error(-3);
-    fake::push_read(Bytes(256, 0x22));
-    EXPECT_EQ(get_frm(frame.data(), SOURCE_LIVE), -1);
-    EXPECT_EQ(get_frm(frame.data(), SOURCE_LIVE), -1);
-    EXPECT_EQ(get_frm(frame.data(), SOURCE_LIVE), 0);
-    EXPECT_EQ(frame[0], 0x22);
-    EXPECT_EQ(fake::texts("ComRd").size(), 3u);
-    EXPECT_TRUE(fake::texts("Delay").empty());
-}
-
 // Live bytes out of step with the instrument's frames -----------------------------
 
 // The instrument's frame number `n`: the sync pattern, then `n`.
@@ -70,6 +35,9 @@ const Bytes DATA_SYNC = [] {
     return frame;
 }();
 
+// A block with 0x90 0xEB, the pattern's bytes the wrong way round.
+const Bytes NO_PATTERN = joined({Bytes(10, 0x44), {0x90, 0xEB}, Bytes(244, 0x44)});
+
 struct LiveCase {
     const char* name;
     Bytes line;                // all the bytes that arrive, then the line stays quiet
@@ -79,57 +47,42 @@ struct LiveCase {
     size_t logged;             // how many of the line's first bytes the arrivals hold
 };
 
+// clang-format off
 const LiveCase LIVE_CASES[] = {
-    {"InStep", joined({F1, DATA_SYNC, F2}), {F1, DATA_SYNC, F2}, 0, {256, 256, 256, 256}, 768},
-    {"ExtraByteBeforeAFrame",
-     joined({F1, {0x33}, F2, F3}),
-     {F1, F2, F3},
-     1,
-     {256, 256, 1, 256, 256},
-     769},
+    {"in step", joined({F1, DATA_SYNC, F2}), {F1, DATA_SYNC, F2}, 0, {256, 256, 256, 256}, 768},
+    {"an extra byte before a frame", joined({F1, {0x33}, F2, F3}), {F1, F2, F3}, 1,
+     {256, 256, 1, 256, 256}, 769},
     // The broken frame still starts with the pattern and is taken; the next
     // block then holds the following frame's pattern only as its last byte.
-    {"ByteLostInsideAFrame",
-     joined({slice(F1, 0, 100), slice(F1, 101, 256), F2, F3, F4}),
-     {joined({slice(F1, 0, 100), slice(F1, 101, 256), {0xEB}}), F3, F4},
-     255,
-     {256, 256, 1, 254, 256, 256},
-     1023},
-    {"PatternSplitAcrossTheBlockEnd",
-     joined({Bytes(255, 0x44), F1, F2}),
-     {F1, F2},
-     255,
-     {256, 1, 254, 256, 256},
-     767},
+    {"a byte lost inside a frame", joined({slice(F1, 0, 100), slice(F1, 101, 256), F2, F3, F4}),
+     {joined({slice(F1, 0, 100), slice(F1, 101, 256), {0xEB}}), F3, F4}, 255,
+     {256, 256, 1, 254, 256, 256}, 1023},
+    {"the pattern split across the block's end", joined({Bytes(255, 0x44), F1, F2}), {F1, F2}, 255,
+     {256, 1, 254, 256, 256}, 767},
+    {"the pattern in the block's last two bytes", joined({Bytes(254, 0x44), F1, F2}), {F1, F2}, 254,
+     {256, 254, 256, 256}, 766},
     // The byte read to look past the block's end begins the next block.
-    {"BlockEndingIn0xEBWithout0x90After",
-     joined({Bytes(255, 0x44), {0xEB}, F1, F2}),
-     {joined({Bytes(255, 0x44), {0xEB}}), F1, F2},
-     0,
-     {256, 1, 255, 256, 256},
-     768},
+    {"a block ending in 0xEB without 0x90 after it", joined({Bytes(255, 0x44), {0xEB}, F1, F2}),
+     {joined({Bytes(255, 0x44), {0xEB}}), F1, F2}, 0, {256, 1, 255, 256, 256}, 768},
+    {"a block ending in 0xEB, then a quiet line", joined({Bytes(255, 0x44), {0xEB}}),
+     {joined({Bytes(255, 0x44), {0xEB}})}, 0, {256, 1, 256}, 256},
     // Out of step, a pattern in a frame's data is taken for a frame's start
     // once; the next block holds a true one.
-    {"PatternInsideAFramesDataWhileOutOfStep",
-     joined({slice(DATA_SYNC, 50, 256), F2, F3, F4}),
-     {joined({slice(DATA_SYNC, 100, 256), slice(F2, 0, 100)}), F3, F4},
-     50 + 156,
-     {256, 50, 256, 156, 256, 256},
-     974},
-    {"NoPatternAnywhere", Bytes(256, 0x44), {Bytes(256, 0x44)}, 0, {256, 256}, 256},
+    {"a pattern inside a frame's data while out of step", joined({slice(DATA_SYNC, 50, 256), F2, F3, F4}),
+     {joined({slice(DATA_SYNC, 100, 256), slice(F2, 0, 100)}), F3, F4}, 50 + 156,
+     {256, 50, 256, 156, 256, 256}, 974},
+    {"no pattern, only its bytes apart: taken as is", NO_PATTERN, {NO_PATTERN}, 0, {256, 256}, 256},
     // The block came whole, so it is logged and its bytes before the pattern
     // are skipped; the frame's 44 bytes that came are lost with the short read.
-    {"FrameAfterThePatternNeverCompletes",
-     joined({Bytes(100, 0x44), slice(F1, 0, 200)}),
-     {},
-     100,
-     {256, 100},
-     256},
+    {"the frame after the pattern never completes", joined({Bytes(100, 0x44), slice(F1, 0, 200)}),
+     {}, 100, {256, 100}, 256},
 };
+// clang-format on
 
 // Each case runs its calls until one finds no frame: the live source keeps no
 // state past such a call.
-TEST_F(FrameSource, LiveRealignsOnTheSyncPatternAndHandsOnEveryByteOnce) {
+TEST(FrameSource, LiveRealignsOnTheSyncPatternAndHandsOnEveryByteOnce) {
+    Frame frame{};
     for (const LiveCase& c : LIVE_CASES) {
         SCOPED_TRACE(c.name);
         fake::reset();
@@ -157,33 +110,17 @@ TEST_F(FrameSource, LiveRealignsOnTheSyncPatternAndHandsOnEveryByteOnce) {
     }
 }
 
-TEST_F(FrameSource, ReplayPausesOnceAPerCallEvenAcrossBadRecords) {
-    Bytes recording;
-    for (int i = 0; i < 3; ++i)
-        append(&recording, frame_with(0, {0xEB, 0x90, 0x00, 0x00, 0x01}));
-    append(&recording, sealed(frame_with(0, {0xEB, 0x90, 0x00, 0x07})));
-    replay(recording);
-    int32_t skipped_before = skipped_bytes();
-    EXPECT_EQ(get_frm(frame.data(), SOURCE_REPLAY), 0);
-    EXPECT_EQ(frame[3], 0x07);
-    EXPECT_EQ(fake::texts(), (std::vector<std::string>{"Delay(0.2)"}));
-    EXPECT_EQ(skipped_bytes() - skipped_before, 768);
-}
-
-TEST_F(FrameSource, ReplayAtTheEndKeepsPausingAndFailing) {
-    replay({});
-    EXPECT_EQ(get_frm(frame.data(), SOURCE_REPLAY), -1);
-    EXPECT_EQ(get_frm(frame.data(), SOURCE_REPLAY), -1);
-    EXPECT_EQ(fake::texts(), (std::vector<std::string>{"Delay(0.2)", "Delay(0.2)"}));
-    EXPECT_DOUBLE_EQ(fake::now(), 0.4);
-}
-
-TEST_F(FrameSource, UnknownSourceFailsAtOnceWithoutReading) {
-    replay(Bytes(256, 0x00));
+TEST(FrameSource, UnknownSourceFailsAtOnceWithoutReading) {
+    fake::reset();
+    std::FILE* file = file_of(Bytes(256, 0x00));
+    set_replay_stream(file);
+    Frame frame{};
     EXPECT_EQ(get_frm(frame.data(), 2), -1);
     EXPECT_EQ(get_frm(frame.data(), -1), -1);
     EXPECT_TRUE(fake::calls().empty());
     EXPECT_EQ(std::ftell(file), 0);
+    set_replay_stream(nullptr);
+    std::fclose(file);
 }
 
 } // namespace

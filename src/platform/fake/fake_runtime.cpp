@@ -1,5 +1,6 @@
 #include "fake_runtime.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -42,13 +43,47 @@ std::string number(double value) {
     return std::string(buffer, result.ptr);
 }
 
-// Formats the arguments as the call's text: numbers as numbers, texts quoted.
+// A control or attribute, written by its name in controls.h.
+struct Control {
+    int id;
+};
+struct Attribute {
+    int code;
+};
+
+#define NAMED(identifier) std::pair<const int, const char*>(identifier, #identifier)
+const std::map<int, const char*> CONTROL_NAMES = {
+    NAMED(PANEL_WORD_244),    NAMED(PANEL_WORD_10),     NAMED(PANEL_WORD_252),
+    NAMED(PANEL_WORD_14),     NAMED(PANEL_WORD_12),     NAMED(PANEL_QUIT),
+    NAMED(PANEL_XMIN),        NAMED(PANEL_XMAX),        NAMED(PANEL_YMIN),
+    NAMED(PANEL_YMAX),        NAMED(PANEL_NFRAMES),     NAMED(PANEL_RESET),
+    NAMED(PANEL_ACCUMULATE),  NAMED(PANEL_XLOG),        NAMED(PANEL_YLOG),
+    NAMED(PANEL_SPECTRUM),    NAMED(PANEL_COUNT_MODE3), NAMED(PANEL_COUNT_MODE2),
+    NAMED(PANEL_COUNT_MODE0), NAMED(PANEL_TIME),        NAMED(PANEL_TENTH_248),
+    NAMED(PANEL_TENTH_246),   NAMED(PANEL_SCALED_246),  NAMED(PANEL_SCALED_248),
+    NAMED(PANEL_SCALED_250),  NAMED(PANEL_HEXDUMP),     NAMED(PANEL_SKIPPED),
+    NAMED(PANEL_STATUS),      NAMED(PANEL_RATES),       NAMED(PANEL_GROUP_CHART),
+    NAMED(PANEL_RESTART)};
+const std::map<int, const char*> ATTRIBUTE_NAMES = {NAMED(ATTR_RUN_STATE), NAMED(ATTR_XMAP_MODE),
+                                                    NAMED(ATTR_YMAP_MODE)};
+#undef NAMED
+
+// The name of `value` in `names`; a value without one stays a number.
+std::string name_of(const std::map<int, const char*>& names, int value) {
+    auto found = names.find(value);
+    return found == names.end() ? std::to_string(value) : found->second;
+}
+
+// Formats the arguments as the call's text: numbers as numbers, texts quoted,
+// controls and attributes by name.
 struct Arg {
     std::string text;
     Arg(int value) : text(std::to_string(value)) {}
     Arg(long value) : text(std::to_string(value)) {}
     Arg(double value) : text(number(value)) {}
     Arg(const char* value) : text(std::string("\"") + value + "\"") {}
+    Arg(Control control) : text(name_of(CONTROL_NAMES, control.id)) {}
+    Arg(Attribute attribute) : text(name_of(ATTRIBUTE_NAMES, attribute.code)) {}
 };
 
 fake::Call& record(const char* op, std::initializer_list<Arg> args) {
@@ -103,10 +138,14 @@ std::vector<Call> calls_of(const std::string& op) {
     return out;
 }
 
-std::vector<std::string> texts(const std::string& op) {
+std::vector<std::string> texts(const std::vector<std::string>& prefixes) {
     std::vector<std::string> out;
-    for (const Call& call : op.empty() ? state.calls : calls_of(op))
-        out.push_back(call.text);
+    for (const Call& call : state.calls)
+        if (prefixes.empty() ||
+            std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& prefix) {
+                return call.text.compare(0, prefix.size(), prefix) == 0;
+            }))
+            out.push_back(call.text);
     return out;
 }
 
@@ -225,51 +264,51 @@ int GetUserEvent(int wait, int* panel, int* control) {
 }
 
 int GetCtrlVal(int panel, int control, int* value) {
-    record("GetCtrlVal", {panel, control});
+    record("GetCtrlVal", {panel, Control{control}});
     *value = static_cast<int>(state.controls[control]);
     return 0;
 }
 
 int GetCtrlVal(int panel, int control, float* value) {
-    record("GetCtrlVal", {panel, control});
+    record("GetCtrlVal", {panel, Control{control}});
     *value = static_cast<float>(state.controls[control]);
     return 0;
 }
 
 int SetCtrlVal(int panel, int control, int value) {
-    record("SetCtrlVal", {panel, control, value});
+    record("SetCtrlVal", {panel, Control{control}, value});
     return 0;
 }
 
 int SetCtrlVal(int panel, int control, double value) {
-    record("SetCtrlVal", {panel, control, value});
+    record("SetCtrlVal", {panel, Control{control}, value});
     return 0;
 }
 
 int SetCtrlVal(int panel, int control, const char* value) {
-    record("SetCtrlVal", {panel, control, value});
+    record("SetCtrlVal", {panel, Control{control}, value});
     return 0;
 }
 
 int SetCtrlAttribute(int panel, int control, int attribute, int value) {
-    record("SetCtrlAttribute", {panel, control, attribute, value});
+    record("SetCtrlAttribute", {panel, Control{control}, Attribute{attribute}, value});
     return 0;
 }
 
 int SetAxisRange(int panel, int graph, int x_mode, double x_min, double x_max, int y_mode,
                  double y_min, double y_max) {
-    record("SetAxisRange", {panel, graph, x_mode, x_min, x_max, y_mode, y_min, y_max});
+    record("SetAxisRange", {panel, Control{graph}, x_mode, x_min, x_max, y_mode, y_min, y_max});
     return 0;
 }
 
 int DeleteGraphPlot(int panel, int graph, int plot, int refresh) {
-    record("DeleteGraphPlot", {panel, graph, plot, refresh});
+    record("DeleteGraphPlot", {panel, Control{graph}, plot, refresh});
     return 0;
 }
 
 int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_type, int y_type,
            int plot_style, int point_style, int line_style, int point_frequency, int colour) {
-    fake::Call& call = record("PlotXY", {panel, graph, count, x_type, y_type, plot_style,
+    fake::Call& call = record("PlotXY", {panel, Control{graph}, count, x_type, y_type, plot_style,
                                          point_style, line_style, point_frequency, colour});
     call.x = values(x, count, x_type);
     call.y = values(y, count, y_type);
@@ -278,7 +317,7 @@ int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_
 
 int PlotStripChart(int panel, int chart, const void* data, int count, int start, int skip,
                    int type) {
-    fake::Call& call = record("PlotStripChart", {panel, chart, count, start, skip, type});
+    fake::Call& call = record("PlotStripChart", {panel, Control{chart}, count, start, skip, type});
     call.y = values(data, count, type, start, skip);
     return 0;
 }

@@ -10,9 +10,11 @@
 namespace fake {
 
 // One recorded call. `text` is the call with its scalar arguments, doubles
-// in their shortest exact form and texts quoted, e.g.
-//   SetCtrlVal(1, 21, "12:34:56.8")    SetAxisRange(1, 17, 0, 0, 4095, -1, 0.0010000000474974513,
-//   10)
+// in their shortest exact form, texts quoted, controls and attributes by
+// their names in controls.h (an unknown one by its number), e.g.
+//   SetCtrlVal(1, PANEL_TIME, "12:34:56.8")
+//   SetCtrlAttribute(1, PANEL_NFRAMES, ATTR_RUN_STATE, 2)
+//   SetAxisRange(1, PANEL_SPECTRUM, 0, 0, 4095, -1, 0.0010000000474974513, 10)
 // Plot calls also keep their arrays' values (PlotStripChart in `y`).
 struct Call {
     std::string text;
@@ -23,8 +25,9 @@ struct Call {
 void reset();
 
 const std::vector<Call>& calls();
-// The texts of the calls whose operation is `op` (all calls for "").
-std::vector<std::string> texts(const std::string& op = "");
+// The texts of the calls, in order, that start with one of `prefixes` (all
+// calls for none), e.g. texts({"ComRd(", "SetCtrlVal(1, PANEL_STATUS, "}).
+std::vector<std::string> texts(const std::vector<std::string>& prefixes = {});
 // The calls whose operation is `op`.
 std::vector<Call> calls_of(const std::string& op);
 void clear_calls();
