@@ -19,7 +19,6 @@
 #include "files.h"
 #include "frames.h"
 #include "linked_pty.h"
-#include "wait_until.h"
 
 namespace {
 

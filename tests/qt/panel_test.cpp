@@ -20,7 +20,6 @@
 #include "inputs.h"
 #include "panel_fixture.h"
 #include "panel_loader.h"
-#include "scratch_directory.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "linked_pty.h"
 #include "runtime.h"
-#include "scratch_directory.h"
+#include "files.h"
 
 namespace {
 

@@ -2,12 +2,28 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
+#include <functional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include <sys/types.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
-#include "scratch_directory.h"
+#include "files.h"
+
+// Polls `ready` every few milliseconds until it holds or `limit` passes.
+inline bool wait_until(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (ready()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
 
 // What a finished program wrote, and how it ended.
 struct ProgramResult {
@@ -28,16 +44,52 @@ struct ChildSetup {
 // its own. A child still running at the end is killed.
 class ChildProcess {
   public:
-    explicit ChildProcess(const std::vector<std::string>& argv, const ChildSetup& setup = {});
-    ~ChildProcess();
+    // env(1) sets the working directory and the environment, so that the
+    // child gets them without any code of ours running between fork and exec.
+    explicit ChildProcess(const std::vector<std::string>& argv, const ChildSetup& setup = {})
+        : out_path_(setup.out_path.empty() ? output_ / "out" : setup.out_path) {
+        std::vector<std::string> args{"/usr/bin/env"};
+        if (!setup.directory.empty()) args.insert(args.end(), {"-C", setup.directory});
+        args.insert(args.end(), setup.environment.begin(), setup.environment.end());
+        args.insert(args.end(), argv.begin(), argv.end());
+        std::vector<char*> pointers;
+        for (std::string& arg : args)
+            pointers.push_back(arg.data());
+        pointers.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (!setup.in_path.empty())
+            posix_spawn_file_actions_addopen(&actions, 0, setup.in_path.c_str(), O_RDONLY, 0);
+        const int created = O_WRONLY | O_CREAT | O_TRUNC;
+        posix_spawn_file_actions_addopen(&actions, 1, out_path_.c_str(), created, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, (output_ / "err").c_str(), created, 0600);
+        int spawned = posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, pointers.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) throw std::runtime_error("cannot start " + argv[0]);
+    }
+    ~ChildProcess() {
+        send(SIGKILL);
+        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Waits for the exit, killing the child once `limit` has passed, and
     // gives what it wrote (standard output only where it went to a file of
     // its own).
-    ProgramResult finish(std::chrono::milliseconds limit = std::chrono::seconds(20));
-    void send(int signal_number);
+    ProgramResult finish(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        if (pid_ > 0 && !wait_until([&] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, limit)) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status_, 0);
+        }
+        pid_ = -1;
+        bool own_out = out_path_.starts_with(output_.root());
+        return {WIFEXITED(status_) ? WEXITSTATUS(status_) : -1, own_out ? read_file(out_path_) : "",
+                read_file(output_ / "err")};
+    }
+    void send(int signal_number) {
+        if (pid_ > 0) kill(pid_, signal_number);
+    }
 
   private:
     ScratchDirectory output_;
@@ -47,4 +99,6 @@ class ChildProcess {
 };
 
 // Starts `argv` and finishes it.
-ProgramResult run_program(const std::vector<std::string>& argv, const ChildSetup& setup = {});
+inline ProgramResult run_program(const std::vector<std::string>& argv, const ChildSetup& setup = {}) {
+    return ChildProcess(argv, setup).finish();
+}

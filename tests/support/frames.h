@@ -1,26 +1,61 @@
-// Building frames and recordings for the tests.
+// Frames and recordings built for the tests.
 #pragma once
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "frame_format.h"
 
 using Frame = std::array<unsigned char, 256>;
 using Bytes = std::vector<unsigned char>;
 
-// A frame of zero bytes with `bytes` written from `offset` on.
-Frame frame_with(int offset, const Bytes& bytes);
 // Writes `bytes` from `offset` on.
-void put(Frame* frame, int offset, const Bytes& bytes);
+inline void put(Frame* frame, int offset, const Bytes& bytes) {
+    std::copy(bytes.begin(), bytes.end(), frame->begin() + offset);
+}
+
+// A frame of zero bytes with `bytes` written from `offset` on.
+inline Frame frame_with(int offset, const Bytes& bytes) {
+    Frame frame{};
+    put(&frame, offset, bytes);
+    return frame;
+}
+
 // Writes the checksum that makes `frame` pass.
-Frame sealed(Frame frame);
-// Appends records or raw bytes to a recording.
-void append(Bytes* recording, const Frame& frame);
-void append(Bytes* recording, const Bytes& bytes);
+inline Frame sealed(Frame frame) {
+    uint16_t sum = frame_checksum(frame.data());
+    put(&frame, 254, {static_cast<unsigned char>(sum >> 8), static_cast<unsigned char>(sum)});
+    return frame;
+}
+
+// Appends a record or raw bytes to a recording.
+template <class Part> void append(Bytes* recording, const Part& part) {
+    recording->insert(recording->end(), part.begin(), part.end());
+}
+
 // A temporary file holding `bytes`, positioned at its start (closed by the
 // caller, removed by the system).
-std::FILE* file_of(const Bytes& bytes);
+inline std::FILE* file_of(const Bytes& bytes) {
+    std::FILE* file = std::tmpfile();
+    if (file == nullptr) throw std::runtime_error("no temporary file");
+    if (!bytes.empty()) std::fwrite(bytes.data(), bytes.size(), 1, file);
+    std::rewind(file);
+    return file;
+}
+
 // The 256 bytes of a frame written in tests/fixtures/NAME as hex pairs
 // separated by white space.
-Frame fixture_frame(const std::string& name);
+inline Frame fixture_frame(const std::string& name) {
+    std::ifstream in(std::string(KX_FIXTURES) + "/" + name);
+    Frame frame{};
+    size_t n = 0;
+    for (unsigned byte = 0; n < frame.size() && in >> std::hex >> byte; ++n)
+        frame[n] = static_cast<unsigned char>(byte);
+    if (n != frame.size())
+        throw std::runtime_error("fixture " + name + " holds fewer than 256 bytes");
+    return frame;
+}

@@ -19,7 +19,6 @@
 #include "frame_format.h"
 #include "frames.h"
 #include "sim_args.h"
-#include "wait_until.h"
 
 namespace {
 

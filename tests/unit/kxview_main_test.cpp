@@ -19,7 +19,6 @@
 #include "fake_runtime.h"
 #include "files.h"
 #include "frames.h"
-#include "scratch_directory.h"
 
 namespace {
 

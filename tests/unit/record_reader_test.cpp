@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "frames.h"
-#include "scratch_directory.h"
+#include "files.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "frame_source.h"
 #include "frames.h"
 #include "runtime.h"
-#include "scratch_directory.h"
+#include "files.h"
 
 namespace {
 
