@@ -199,17 +199,14 @@ TEST_F(GraphTest, BurstOfFramesReplotsEachChangedPlotOnceAndNeverHalfDone) {
     EXPECT_EQ(rates->xAxis->range(), QCPRange(0, 300));
 }
 
-TEST_F(GraphTest, HiddenOrMinimisedWindowReplotsNothingUntilShownAgain) {
+TEST_F(GraphTest, MinimisedWindowReplotsNothingUntilShownAgain) {
     QCustomPlot* rates = plot_in(panel, PANEL_RATES);
     int32_t values[20] = {};
-    for (bool minimise : {false, true}) {
-        SCOPED_TRACE(minimise ? "minimised" : "hidden");
-        DrawCounter counter(window());
-        minimise ? window()->showMinimized() : window()->hide();
-        PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
-        QTest::qWait(100);
-        EXPECT_EQ(counter.replots[rates], 0);
-        window()->showNormal();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.replots[rates] > 0; }, 60000));
-    }
+    DrawCounter counter(window());
+    window()->showMinimized();
+    PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+    QTest::qWait(100);
+    EXPECT_EQ(counter.replots[rates], 0);
+    window()->showNormal();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.replots[rates] > 0; }, 60000));
 }
