@@ -1,17 +1,13 @@
 // The built kxview over the real Qt backend, as an operator starts it: live
-// over a pseudo-terminal linked as ./COM1, replay of a recording, quit by
-// signal, and the start without a display. Start-up failures that do not
-// depend on the backend are checked over the fake one.
+// over a pseudo-terminal linked as ./COM1, quit by signal, and the start
+// without a display. Start-up failures that do not depend on the backend,
+// and replay, are checked over the fake one; the package check replays a
+// recording with the installed kxview.
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 #include <string>
-
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "child_process.h"
 #include "files.h"
@@ -96,29 +92,4 @@ TEST(KxviewLive, FramesLandByteExactInTheRawLogAndSigintQuitsWithZero) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(raw_log(), logged);
-}
-
-// The recording comes through a pipe, so that the test sees kxview take it
-// in, which it does only once the panel is up and the replay running.
-TEST(KxviewReplay, RecordingIsTakenInAndSigtermQuitsWithZeroWithoutARawLog) {
-    ScratchDirectory dir;
-    const std::string pipe = dir / "recording.dat";
-    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    ChildProcess kxview = start_kxview(dir, {"recording.dat"});
-    int writer = -1; // opens once kxview has the pipe open for reading
-    ASSERT_TRUE(
-        wait_until([&] { return (writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }, 10s));
-    const std::string recording = live_frames(3);
-    EXPECT_EQ(write(writer, recording.data(), recording.size()),
-              static_cast<ssize_t>(recording.size()));
-    int unread = -1;
-    EXPECT_TRUE(
-        wait_until([&] { return ioctl(writer, FIONREAD, &unread) == 0 && unread == 0; }, 20s))
-        << unread << " bytes unread";
-    close(writer);
-    kxview.send(SIGTERM);
-    ProgramResult result = kxview.finish();
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "");
-    EXPECT_FALSE(fs::exists(dir / "varno.dat"));
 }

@@ -1,5 +1,5 @@
 // The service pass over the fake backend: operator events, the frame path,
-// the raw log and accumulation runs.
+// the raw log, the fields each mode shows and accumulation runs.
 #include "service.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 
 #include "controls.h"
 #include "fake_runtime.h"
+#include "frame_process.h"
 #include "frame_source.h"
 #include "frames.h"
 #include "runtime.h"
@@ -31,6 +32,8 @@ const std::string LINE_ERROR = STATUS + R"("COM1 err: too few bytes read"))";
 const std::string SKIPPED = "SetCtrlVal(1, PANEL_SKIPPED, ";
 const std::string BUDGET = "SetCtrlVal(1, PANEL_NFRAMES, ";
 const std::string CLEAR_GRAPH = "DeleteGraphPlot(1, PANEL_SPECTRUM, -1, 1)";
+const std::string CHARTS[] = {"PlotStripChart(1, PANEL_RATES, 20, 0, 0, 1)",
+                              "PlotStripChart(1, PANEL_GROUP_CHART, 80, 0, 0, 6)"};
 const std::string PLOT = "PlotXY(1, PANEL_SPECTRUM, 208, 2, 3, 6, 0, 0, 1, 255)";
 const std::string RUN_ON = "SetCtrlAttribute(1, PANEL_NFRAMES, ATTR_RUN_STATE, 0)";
 const std::string RUN_ENDED = "SetCtrlAttribute(1, PANEL_NFRAMES, ATTR_RUN_STATE, 2)";
@@ -228,7 +231,7 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
         "SetCtrlVal(1, PANEL_WORD_12, 0)", "SetCtrlVal(1, PANEL_WORD_14, 0)",
         "SetCtrlVal(1, PANEL_SCALED_246, 0)", "SetCtrlVal(1, PANEL_SCALED_248, 0)",
         "SetCtrlVal(1, PANEL_SCALED_250, 0)", "SetCtrlVal(1, PANEL_WORD_252, 0)",
-        "PlotStripChart(1, PANEL_RATES, 20, 0, 0, 1)", "PlotStripChart(1, PANEL_GROUP_CHART, 80, 0, 0, 6)",
+        CHARTS[0], CHARTS[1],
         "SetCtrlVal(1, PANEL_COUNT_MODE0, 0)", CLEAR_GRAPH, PLOT, BUDGET + "999)",
         "SetCtrlVal(1, PANEL_HEXDUMP, \"" + dump + "\")",
         SKIPPED + std::to_string(skipped_bytes()) + ")", SHOWN_OK, POLL}));
@@ -310,6 +313,52 @@ TEST_F(Service, ReplayReadErrorShowsAsSuchNotAsTheEnd) {
     EXPECT_EQ(replay(directory), 1);
     std::fclose(directory);
     EXPECT_EQ(after_set_up(), (Texts{"Delay(0.2)", STATUS + R"("read error on input file"))"}));
+}
+
+// Fields by mode -------------------------------------------------------------------
+
+// A frame of the mode in `mode_byte` with recognisable values in every shown field.
+Frame frame_of_mode(unsigned char mode_byte) {
+    Frame frame = frame_with(5, {mode_byte, 0x02, 0xB3, 0x2C, 0x95}); // counter 45296789
+    put(&frame, 10, {0x00, 0x0A, 0x00, 0x0C, 0x00, 0x0E});
+    put(&frame, 16, {0xAB, 0xCD, 0xEF});
+    put(&frame, 46, {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC});
+    put(&frame, 244, {0xFF, 0xFF, 0xFF, 0xFF, 0x04, 0xD2, 0x00, 0x01, 0x01, 0x00});
+    return frame;
+}
+
+const std::string WORD_252 = "SetCtrlVal(1, PANEL_WORD_252, 256)";
+
+// Modes 0 and 2 carry three fine-scaled words, modes 1 and 3 two tenths; the
+// controls of the other scaling, and the counters of other modes, are left
+// alone. (Mode 0 shows in the service's frame turn.)
+// clang-format off
+const std::pair<unsigned char, Texts> MODE_CASES[] = { // the mode byte (only its low two bits count)
+    {0x05, {"SetCtrlVal(1, PANEL_TENTH_246, -0.10000000149011612)",
+            "SetCtrlVal(1, PANEL_TENTH_248, 123.4000015258789)", WORD_252, CHARTS[0], CHARTS[1],
+            R"(SetCtrlVal(1, PANEL_TIME, "12:34:56.8"))"}},
+    {0x02, {"SetCtrlVal(1, PANEL_SCALED_246, -9.999999747378752e-05)",
+            "SetCtrlVal(1, PANEL_SCALED_248, 0.1234000027179718)",
+            "SetCtrlVal(1, PANEL_SCALED_250, 9.999999747378752e-05)", WORD_252, CHARTS[0], CHARTS[1],
+            "SetCtrlVal(1, PANEL_COUNT_MODE2, 3.7967315571910003)"}},
+    {0x07, {"SetCtrlVal(1, PANEL_TENTH_246, -0.10000000149011612)",
+            "SetCtrlVal(1, PANEL_TENTH_248, 123.4000015258789)", WORD_252, CHARTS[0], CHARTS[1],
+            "SetCtrlVal(1, PANEL_COUNT_MODE3, 3.7967315571910003)"}},
+};
+// clang-format on
+
+TEST(FrameProcess, ShowsTheFieldsTheFramesModeCarries) {
+    for (const auto& [mode_byte, calls] : MODE_CASES) {
+        SCOPED_TRACE(static_cast<int>(mode_byte));
+        fake::reset();
+        SpectrumStore store{};
+        frm_process(frame_of_mode(mode_byte).data(), &store, PANEL, 0);
+        Texts expected = {"SetCtrlVal(1, PANEL_WORD_244, 65535)",
+                          "SetCtrlVal(1, PANEL_WORD_10, 10)", "SetCtrlVal(1, PANEL_WORD_12, 12)",
+                          "SetCtrlVal(1, PANEL_WORD_14, 14)"};
+        expected.insert(expected.end(), calls.begin(), calls.end());
+        EXPECT_EQ(fake::texts(), expected);
+    }
 }
 
 // Accumulation runs ----------------------------------------------------------------
