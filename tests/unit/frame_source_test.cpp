@@ -110,17 +110,4 @@ TEST(FrameSource, LiveRealignsOnTheSyncPatternAndHandsOnEveryByteOnce) {
     }
 }
 
-TEST(FrameSource, UnknownSourceFailsAtOnceWithoutReading) {
-    fake::reset();
-    std::FILE* file = file_of(Bytes(256, 0x00));
-    set_replay_stream(file);
-    Frame frame{};
-    EXPECT_EQ(get_frm(frame.data(), 2), -1);
-    EXPECT_EQ(get_frm(frame.data(), -1), -1);
-    EXPECT_TRUE(fake::calls().empty());
-    EXPECT_EQ(std::ftell(file), 0);
-    set_replay_stream(nullptr);
-    std::fclose(file);
-}
-
 } // namespace

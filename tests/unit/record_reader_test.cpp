@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <utility>
 
 #include "frames.h"
-#include "files.h"
 
 namespace {
 
@@ -122,20 +120,4 @@ TEST(RecordReader, AsksAPipeForNoMoreThanTheRecordInHandNeeds) {
     EXPECT_EQ(reader.error, 0);
     std::fclose(stream);
     close(ends[1]);
-}
-
-TEST(RecordReader, ReadErrorIsToldApartFromTheEndOfInput) {
-    ScratchDirectory scratch;
-    std::FILE* directory = std::fopen(scratch.root().c_str(), "rb"); // opens; reads fail
-    ASSERT_NE(directory, nullptr);
-    start_reading(&reader, directory);
-    Frame frame{};
-    for (int call = 0; call < 2; ++call) {
-        EXPECT_EQ(read_record(&reader, frame.data()), -1);
-        EXPECT_EQ(reader.error, EISDIR);
-    }
-    std::fclose(directory);
-    start_reading(&reader, nullptr);
-    EXPECT_EQ(reader.error, 0);
-    EXPECT_EQ(read_record(&reader, frame.data()), -1); // no stream, no record
 }

@@ -309,10 +309,11 @@ TEST_F(Service, ReplayReadErrorShowsAsSuchNotAsTheEnd) {
     ScratchDirectory scratch;
     std::FILE* directory = std::fopen(scratch.root().c_str(), "rb"); // opens; reads fail
     ASSERT_NE(directory, nullptr);
-    fake::push_events({0});
+    fake::push_events({0, 0});
     EXPECT_EQ(replay(directory), 1);
     std::fclose(directory);
-    EXPECT_EQ(after_set_up(), (Texts{"Delay(0.2)", STATUS + R"("read error on input file"))"}));
+    const std::string read_error = STATUS + R"("read error on input file"))";
+    EXPECT_EQ(after_set_up(), (Texts{"Delay(0.2)", read_error, "Delay(0.2)", read_error}));
 }
 
 // Fields by mode -------------------------------------------------------------------
