@@ -56,19 +56,14 @@ TEST(DumpCsv, RowsCarryTheGoldenValuesUnderTheirHeader) {
     std::vector<std::string> rows = lines_of(std::string(csv.view()));
     std::vector<std::string> golden =
         lines_of(read_file(std::string(KX_FIXTURES) + "/kxdump_golden.jsonl"));
+    std::string header = "frame,offset,skipped,mode,counter,counter_value,time,words_10,words_12,"
+                         "words_14,words_244,words_252,scaled_246,scaled_248,scaled_250";
+    for (auto [array, count] : {std::pair{"rates", 20}, {"groups", 80}, {"counts", 52}})
+        for (int i = 0; i < count; ++i)
+            header += std::string(",") + array + "_" + std::to_string(i);
     ASSERT_EQ(rows.size(), 5u);
-    EXPECT_TRUE(rows[0].starts_with("frame,offset,skipped,mode,counter,counter_value,time,"
-                                    "words_10,words_12,words_14,words_244,words_252,"
-                                    "scaled_246,scaled_248,scaled_250,rates_0,rates_1,"));
-    std::vector<std::string> names = fields_of(rows[0]);
-    ASSERT_EQ(names.size(), 15u + 20u + 80u + 52u);
-    const std::pair<size_t, const char*> named[] = {{34, "rates_19"},
-                                                    {35, "groups_0"},
-                                                    {114, "groups_79"},
-                                                    {115, "counts_0"},
-                                                    {166, "counts_51"}};
-    for (const auto& [column, name] : named)
-        EXPECT_EQ(names[column], name);
+    EXPECT_EQ(rows[0], header);
+    std::vector<std::string> names = fields_of(header);
     const std::set<std::string> empty_in[] = {
         {"time"}, {"counter_value", "scaled_250"}, {"time"}, {"time", "scaled_250"}};
     for (int mode = 0; mode < 4; ++mode) {
