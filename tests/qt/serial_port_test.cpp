@@ -9,9 +9,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "files.h"
 #include "linked_pty.h"
 #include "runtime.h"
-#include "files.h"
 
 namespace {
 

@@ -63,7 +63,8 @@ class ChildProcess {
         const int created = O_WRONLY | O_CREAT | O_TRUNC;
         posix_spawn_file_actions_addopen(&actions, 1, out_path_.c_str(), created, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, (output_ / "err").c_str(), created, 0600);
-        int spawned = posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, pointers.data(), environ);
+        int spawned =
+            posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, pointers.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) throw std::runtime_error("cannot start " + argv[0]);
     }
@@ -78,7 +79,8 @@ class ChildProcess {
     // gives what it wrote (standard output only where it went to a file of
     // its own).
     ProgramResult finish(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-        if (pid_ > 0 && !wait_until([&] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, limit)) {
+        if (pid_ > 0 &&
+            !wait_until([&] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, limit)) {
             kill(pid_, SIGKILL);
             waitpid(pid_, &status_, 0);
         }
@@ -99,6 +101,7 @@ class ChildProcess {
 };
 
 // Starts `argv` and finishes it.
-inline ProgramResult run_program(const std::vector<std::string>& argv, const ChildSetup& setup = {}) {
+inline ProgramResult run_program(const std::vector<std::string>& argv,
+                                 const ChildSetup& setup = {}) {
     return ChildProcess(argv, setup).finish();
 }

@@ -15,11 +15,11 @@
 
 #include "controls.h"
 #include "fake_runtime.h"
+#include "files.h"
 #include "frame_process.h"
 #include "frame_source.h"
 #include "frames.h"
 #include "runtime.h"
-#include "files.h"
 
 namespace {
 
