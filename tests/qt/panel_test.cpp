@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextDocument>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
@@ -55,6 +56,16 @@ TEST_F(PanelTest, PanelFitsA1024By768ScreenAndExplainsItself) {
     QSize room = window()->screen()->availableGeometry().size().expandedTo(window()->minimumSize());
     EXPECT_LE(window()->width(), room.width());
     EXPECT_LE(window()->height(), room.height());
+    // The hex dump's eight lines of 64 digits, after a leading newline, show
+    // whole and in columns.
+    auto* dump = widget<QPlainTextEdit>(PANEL_HEXDUMP);
+    QFontMetrics metrics(dump->font());
+    int margins = 2 * static_cast<int>(dump->document()->documentMargin());
+    EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('1')),
+              metrics.horizontalAdvance(QLatin1Char('W')));
+    EXPECT_LE(metrics.horizontalAdvance(QString(64, QLatin1Char('0'))) + margins,
+              dump->viewport()->width());
+    EXPECT_LE(9 * metrics.lineSpacing() + margins, dump->viewport()->height());
     for (int id : {PANEL_QUIT, PANEL_XMIN, PANEL_XMAX, PANEL_YMIN, PANEL_YMAX, PANEL_NFRAMES,
                    PANEL_RESET, PANEL_ACCUMULATE, PANEL_XLOG, PANEL_YLOG, PANEL_RESTART})
         EXPECT_FALSE(kxqt::test::control(panel, id)->toolTip().isEmpty()) << id;
@@ -171,11 +182,16 @@ TEST_F(PanelTest, WrittenValuesShowAndReadBackPerDataType) {
 TEST_F(PanelTest, RunEndedMarksTheFrameBudgetWithoutLockingIt) {
     auto* budget = widget<kxqt::IntInput>(PANEL_NFRAMES);
     const QString own_tooltip = budget->toolTip();
+    ASSERT_FALSE(own_tooltip.isEmpty());
     EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED), 0);
-    EXPECT_TRUE(budget->toolTip().startsWith(QStringLiteral("Accumulation run ended: ")));
+    // Add or Subtract alone ends a run without plots left at the next frame.
+    EXPECT_EQ(budget->toolTip(),
+              QStringLiteral("Accumulation run ended: no frames are being accumulated. To start "
+                             "again, raise Plots left above 0, then choose Add or Subtract."));
     EXPECT_TRUE(budget->isEnabled() && !budget->isReadOnly());
     EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ON), 0);
     EXPECT_EQ(budget->toolTip(), own_tooltip);
+    EXPECT_EQ(commits(), Commits{});
 }
 
 TEST_F(PanelTest, EachGestureQueuesOneCommitWithTheValueItLeaves) {
