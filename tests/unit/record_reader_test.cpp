@@ -100,6 +100,8 @@ TEST(RecordReader, FindsTheRecordsTheirOffsetsAndTheSkippedBytesHoweverFarItRead
             std::fclose(stream);
         }
     }
+    start_reading(&reader, nullptr); // no stream, no record
+    EXPECT_EQ(read_all(), std::vector<Found>{});
 }
 
 // What replay needs from a pipe whose writer is slow: a record as soon as it
