@@ -1,9 +1,7 @@
 // The spectrum graph and the strip charts as the program drives them.
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 #include <cstdint>
@@ -141,16 +139,6 @@ TEST_F(GraphTest, RightClickOnEveryPlotOffersItsMenuAndCopiesCsvWithoutACommit) 
     EXPECT_EQ(plot_menu(plot_in(panel, PANEL_SPECTRUM), menu[1]), menu);
     EXPECT_EQ(QApplication::clipboard()->text(), graph()->csv());
     EXPECT_EQ(commits(), Commits{});
-}
-
-TEST_F(GraphTest, SavesImagesAsPngOrPdfByTheNamesEnding) {
-    QTemporaryDir directory;
-    for (auto [name, magic] : {std::pair{"plot.png", "\x89PNG"}, {"plot.PDF", "%PDF"}}) {
-        QFile file(directory.filePath(QLatin1String(name)));
-        ASSERT_TRUE(graph()->save_image(file.fileName()) && file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.read(4), QByteArray(magic)) << name;
-    }
-    EXPECT_FALSE(graph()->save_image(directory.filePath(QStringLiteral("missing/plot.png"))));
 }
 
 TEST_F(GraphTest, BurstOfFramesReplotsEachChangedPlotOnceAndNeverHalfDone) {

@@ -7,11 +7,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QScreen>
-#include <QTextDocument>
 #include <cmath>
 #include <csignal>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <variant>
@@ -19,7 +16,6 @@
 #include "files.h"
 #include "inputs.h"
 #include "panel_fixture.h"
-#include "panel_loader.h"
 
 namespace {
 
@@ -46,53 +42,6 @@ QString shown(QWidget* control) {
 }
 
 } // namespace
-
-TEST_F(PanelTest, PanelFitsA1024By768ScreenAndExplainsItself) {
-    // Such a screen, less a title bar and a taskbar, leaves about this much.
-    EXPECT_LE(window()->minimumSizeHint().width(), 1000);
-    EXPECT_LE(window()->minimumSizeHint().height(), 700);
-    // The panel file asks for more: the window opens within the screen, or
-    // at the panel's minimum where even that is larger.
-    QSize room = window()->screen()->availableGeometry().size().expandedTo(window()->minimumSize());
-    EXPECT_LE(window()->width(), room.width());
-    EXPECT_LE(window()->height(), room.height());
-    // The hex dump's eight lines of 64 digits, after a leading newline, show
-    // whole and in columns.
-    auto* dump = widget<QPlainTextEdit>(PANEL_HEXDUMP);
-    QFontMetrics metrics(dump->font());
-    int margins = 2 * static_cast<int>(dump->document()->documentMargin());
-    EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('1')),
-              metrics.horizontalAdvance(QLatin1Char('W')));
-    EXPECT_LE(metrics.horizontalAdvance(QString(64, QLatin1Char('0'))) + margins,
-              dump->viewport()->width());
-    EXPECT_LE(9 * metrics.lineSpacing() + margins, dump->viewport()->height());
-    for (int id : {PANEL_QUIT, PANEL_XMIN, PANEL_XMAX, PANEL_YMIN, PANEL_YMAX, PANEL_NFRAMES,
-                   PANEL_RESET, PANEL_ACCUMULATE, PANEL_XLOG, PANEL_YLOG, PANEL_RESTART})
-        EXPECT_FALSE(kxqt::test::control(panel, id)->toolTip().isEmpty()) << id;
-}
-
-// An installed tree, wherever it is unpacked: the program in prefix/bin/, its
-// panel in prefix/share/kx/. A copy in the working directory comes first.
-TEST(PanelLoad, BareNameIsLookedUpInTheWorkingDirectoryThenInTheProgramsDataDirectory) {
-    struct Case {
-        bool in_work, in_data;
-        const char* found; // the directory of the file found, or nullptr
-    };
-    for (Case c : {Case{true, true, "work"}, Case{false, true, "prefix/share/kx"},
-                   Case{false, false, nullptr}}) {
-        SCOPED_TRACE(testing::Message() << c.in_work << c.in_data);
-        ScratchDirectory root;
-        for (const char* directory : {"work", "prefix/bin", "prefix/share/kx"})
-            std::filesystem::create_directories(root / directory);
-        if (c.in_work) write_file(root / "work/own.uir", "");
-        if (c.in_data) write_file(root / "prefix/share/kx/own.uir", "");
-        WorkingDirectory here(root / "work");
-        QString found = kxqt::find_panel_file(
-            QStringLiteral("own.uir"),
-            kxqt::panel_directories(QString::fromStdString(root / "prefix/bin")));
-        EXPECT_EQ(found.toStdString(), c.found ? root / c.found + "/own.uir" : "");
-    }
-}
 
 // Each file is looked up by its bare name, in the working directory first.
 TEST(PanelLoad, MissingOrBrokenFileFailsWithAMessageNamingTheFault) {
@@ -176,21 +125,6 @@ TEST_F(PanelTest, WrittenValuesShowAndReadBackPerDataType) {
     // Neither the writes nor moving through the written fields is an edit.
     for (int id : {PANEL_NFRAMES, PANEL_YMAX, PANEL_YMIN, PANEL_XMIN})
         focus(kxqt::test::control(panel, id));
-    EXPECT_EQ(commits(), Commits{});
-}
-
-TEST_F(PanelTest, RunEndedMarksTheFrameBudgetWithoutLockingIt) {
-    auto* budget = widget<kxqt::IntInput>(PANEL_NFRAMES);
-    const QString own_tooltip = budget->toolTip();
-    ASSERT_FALSE(own_tooltip.isEmpty());
-    EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED), 0);
-    // Add or Subtract alone ends a run without plots left at the next frame.
-    EXPECT_EQ(budget->toolTip(),
-              QStringLiteral("Accumulation run ended: no frames are being accumulated. To start "
-                             "again, raise Plots left above 0, then choose Add or Subtract."));
-    EXPECT_TRUE(budget->isEnabled() && !budget->isReadOnly());
-    EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ON), 0);
-    EXPECT_EQ(budget->toolTip(), own_tooltip);
     EXPECT_EQ(commits(), Commits{});
 }
 

@@ -53,23 +53,6 @@ class SerialPort : public testing::Test {
 
 } // namespace
 
-TEST_F(SerialPort, ReadsTakeTheirWholeCountOrWhatCameWithinTheTimeOut) {
-    ASSERT_EQ(open(), 0);
-    ASSERT_EQ(SetComTime(1, HOUR), 0);
-    pty->write(Bytes(frame.begin(), frame.begin() + 100));
-    EXPECT_EQ(read_frame_sent_from(100), 256);
-    EXPECT_EQ(buffer, frame);
-    ASSERT_EQ(SetComTime(1, TIMEOUT), 0);
-    pty->write({0x00, 0xFF, 3});
-    EXPECT_EQ(ComRdByte(1), 0x00);
-    EXPECT_EQ(ComRdByte(1), 0xFF);
-    double start = Timer();
-    EXPECT_EQ(ComRd(1, buffer.data(), 256), 1);
-    EXPECT_EQ(buffer[0], 3);
-    EXPECT_LT(ComRdByte(1), 0);
-    EXPECT_GE(Timer() - start, 2 * AT_LEAST_TIMEOUT); // each waited out the time-out
-}
-
 TEST_F(SerialPort, VanishedDeviceFailsAfterTheTimeOutAndIsReadAgainWhenBack) {
     ASSERT_EQ(open(), 0);
     ASSERT_EQ(SetComTime(1, TIMEOUT), 0);

@@ -1,4 +1,4 @@
-// The batch decoder's CSV and spectrum text. The JSON lines are checked where
+// The batch decoder's CSV. The JSON lines and the spectrum are checked where
 // kxdump reads the golden recording; the CSV rows must carry the same values
 // (tests/fixtures/kxdump_golden.jsonl).
 #include <gtest/gtest.h>
@@ -78,22 +78,4 @@ TEST(DumpCsv, RowsCarryTheGoldenValuesUnderTheirHeader) {
         EXPECT_EQ(empty, empty_in[mode]);
         EXPECT_EQ(values, json_values(golden[mode]));
     }
-}
-
-TEST(DumpSpectrumCsv, OneRowPerChannelWithItsBinAndNormalisedValue) {
-    SpectrumStore store{};
-    init(&store);
-    for (int mode = 0; mode < 4; ++mode)
-        accumulate_counts(&store, decoded(mode), 1);
-    TextBuffer csv;
-    append_spectrum_csv(csv, store);
-    std::vector<std::string> lines = lines_of(std::string(csv.view()));
-    ASSERT_EQ(lines.size(), 209u);
-    EXPECT_EQ(lines[0], "channel,mode,bin,position,width,counts,normalised");
-    EXPECT_EQ(lines[1], "0,0,0,1,2,1000,208.33333");
-    EXPECT_EQ(lines[2], "1,0,1,3,2,0,0");
-    EXPECT_EQ(lines[54], "53,1,1,156,4,4095,426.56247");
-    EXPECT_EQ(lines[155], "154,2,50,1574,32,1,0.013020833");
-    EXPECT_EQ(lines[157], "156,3,0,1638,32,2748,35.78125");
-    EXPECT_EQ(lines[208], "207,3,51,4086,64,0,0");
 }

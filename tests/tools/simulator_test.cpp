@@ -43,12 +43,6 @@ TEST(SimRandom, IsSplitmix64AndBetweenTakesEveryValueOfItsRange) {
     EXPECT_EQ(seen, (std::set<int>{-2, -1, 0, 1}));
 }
 
-TEST(SimRandom, ExpNegativeMatchesTheLibrary) {
-    for (double x : {0.0, 0.01, 0.125, 0.5, 1.0, 3.7, 12.5, 40.0, 100.0})
-        EXPECT_NEAR(exp_negative(x) / std::exp(-x), 1.0, 1e-12) << x;
-    EXPECT_EQ(exp_negative(800.0), 0.0);
-}
-
 // Means within five standard errors, variances within 6 %.
 TEST(SimRandom, PoissonHasItsMeanAndVariance) {
     SimRandom random(42);

@@ -69,20 +69,3 @@ TEST(ToolArgs, WhatEachToolTakesAndRefuses) {
     for (const auto& [args, expected] : cases)
         EXPECT_EQ(parsed(args), expected);
 }
-
-TEST(SimArgs, InvalidValuesNameTheValueTheOptionAndWhatItTakes) {
-    const char* whole = "a whole number, 0 or more";
-    const char* rate = "frames a second, 0.01 or more";
-    const char* probability = "a probability from 0 to 1";
-    const char* const cases[][3] = {
-        {"--count", "-1", whole},        {"--count", "12x", whole},
-        {"--seed", "-3", whole},         {"--rate", "0.009", rate},
-        {"--rate", "inf", rate},         {"--bad", "1.5", probability},
-        {"--junk", "-0.1", probability}, {"--drop", "nan", probability},
-        {"--drop", "", probability},
-    };
-    for (const auto& [option, value, expected] : cases)
-        EXPECT_EQ(parsed({"kxsim", option, value}), std::string("3: invalid value '") + value +
-                                                        "' for " + option + ": expected " +
-                                                        expected);
-}

@@ -1,10 +1,9 @@
-// The decoding of a frame's bytes: packed pairs, the checksum, the time of
-// day, and the spectrum's sums.
+// The decoding of a frame's bytes: the checksum, the time of day, and the
+// spectrum's sums.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdint>
-#include <vector>
 
 #include "accumulator.h"
 #include "frame_format.h"
@@ -12,17 +11,6 @@
 #include "frames.h"
 
 namespace {
-
-// Each 3 bytes hold two values: the upper 12 bits, then the lower 12.
-TEST(PackedPairs, UnpackExactlyCountValues) {
-    const unsigned char pairs[] = {0xAB, 0xCD, 0xEF, 0x00, 0x0F, 0xFF, 0xFF, 0xF0, 0x00};
-    std::vector<int32_t> values(7, -1);
-    unpack(pairs, values.data(), 6);
-    EXPECT_EQ(values, (std::vector<int32_t>{2748, 3567, 0, 4095, 4095, 0, -1}));
-    values.assign(7, -1);
-    unpack(pairs, values.data(), 4);
-    EXPECT_EQ(values, (std::vector<int32_t>{2748, 3567, 0, 4095, -1, -1, -1}));
-}
 
 // A frame holding `words` from byte 0 and `checksum` in its last two bytes.
 Frame checked(const Bytes& words, const Bytes& checksum) {

@@ -240,34 +240,6 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
     EXPECT_EQ(sink.bytes, Bytes(frame.begin(), frame.end()));
 }
 
-// The raw log holds every byte the line gave, in order: bytes passed over to
-// realign, and a block whose frame never completed. A short or failed read
-// gives no frame, shows only its status and leaves nothing in the log.
-TEST_F(Service, LiveAttemptsShowTheirStatusAndLogEveryByteInOrder) {
-    Frame a = frame_with(0, {0xEB, 0x90, 0x0A});
-    Frame b = frame_with(0, {0xEB, 0x90, 0x0B});
-    fake::push_read(Bytes(a.begin(), a.end()));
-    fake::push_read(Bytes(200, 0x77));
-    fake::push_read_error(-5);
-    Bytes line{0x33};
-    append(&line, b);
-    append(&line, Bytes(100, 0x44));
-    append(&line, Bytes(a.begin(), a.begin() + 200));
-    fake::push_line(line);
-    fake::push_events({0, 0, 0, 0, 0});
-    std::string skipped = std::to_string(skipped_bytes());
-    std::string one_more = std::to_string(skipped_bytes() + 1);
-    EXPECT_EQ(live(), 1);
-    EXPECT_EQ(after_set_up({STATUS, SKIPPED}),
-              (Texts{SKIPPED + skipped + ")", SHOWN_OK, LINE_ERROR, LINE_ERROR,
-                     SKIPPED + one_more + ")", SHOWN_OK, LINE_ERROR}));
-    Bytes expected(a.begin(), a.end());
-    append(&expected, Bytes(line.begin(), line.begin() + 1 + 256 + 256));
-    EXPECT_EQ(sink.bytes, expected);
-    EXPECT_EQ(fake::texts({"SetCtrlVal(1, PANEL_HEXDUMP, "}).size(), 2u);
-    EXPECT_EQ(store.mode_frames[0], 2);
-}
-
 TEST_F(Service, FailedRawLogWriteShowsOnTheStatusLineAndTheFrameIsStillShown) {
     // /dev/full refuses the bytes; /dev/null opened read-only refuses the write.
     for (auto [path, mode] : {std::pair{"/dev/full", "wb"}, std::pair{"/dev/null", "rb"}}) {
@@ -412,28 +384,6 @@ TEST_F(Service, AccumulationRunsPlotAndCountTheBudgetDown) {
         EXPECT_EQ(store.mode_frames[0], c.frames);
         EXPECT_EQ(store.counts[0][0], c.first_bin);
     }
-}
-
-// A plot holds all 208 channels at their positions: counts / width / the
-// mode's frames / 2.4f, in double precision rounded once, 0 for a mode
-// without frames.
-TEST_F(Service, PlotHoldsEveryChannelAtItsPositionNormalised) {
-    Frame mode3 = frame_with(5, {0x03});
-    put(&mode3, 241, {0xFF, 0xF0, 0x01}); // the last two bins: 4095 and 1
-    fake::push_events({0, 0, 0});
-    fake::push_read(counts_frame(100));
-    fake::push_read(counts_frame(100));
-    fake::push_read(Bytes(mode3.begin(), mode3.end()));
-    EXPECT_EQ(live(), 1);
-    std::vector<fake::Call> plots = fake::calls_of("PlotXY");
-    ASSERT_EQ(plots.size(), 3u);
-    EXPECT_EQ(plots[2].x, std::vector<double>(std::begin(store.bin_pos), std::end(store.bin_pos)));
-    EXPECT_EQ(plots[2].x.back(), 4086);
-    std::vector<double> normalised(CHANNEL_COUNT, 0.0);
-    normalised[0] = 20.833332f;
-    normalised[206] = 26.660154f;
-    normalised[207] = 0.0065104165f;
-    EXPECT_EQ(plots[2].y, normalised);
 }
 
 } // namespace
