@@ -1,9 +1,4 @@
 // The spectrum graph and the strip charts as the program drives them.
-#include <QApplication>
-#include <QClipboard>
-#include <QMenu>
-#include <QTimer>
-#include <QWindow>
 #include <cstdint>
 #include <map>
 #include <numeric>
@@ -34,26 +29,6 @@ struct DrawCounter : QObject {
     }
     std::map<QObject*, int> replots, paints;
 };
-
-// Asks `plot` for its menu with a right click, through the window system as
-// real input comes; returns the texts of the menu that opens, after
-// triggering the item `chosen` (or none).
-QStringList plot_menu(QWidget* plot, const QString& chosen) {
-    // The menu runs its own event loop: it is read and closed from there.
-    QStringList texts;
-    QTimer::singleShot(0, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu) return;
-        for (QAction* action : menu->actions()) {
-            texts << action->text();
-            if (action->text() == chosen) menu->setActiveAction(action);
-        }
-        QTest::keyClick(menu, chosen.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
-    });
-    QTest::mouseClick(plot->window()->windowHandle(), Qt::RightButton, {},
-                      plot->mapTo(plot->window(), plot->rect().center()));
-    return texts;
-}
 
 } // namespace
 
@@ -127,18 +102,6 @@ TEST_F(GraphTest, StripChartsSpreadEachCallOverTheirTracesAndKeepTheirHistory) {
         row += QStringLiteral(",%1").arg(trace - 19);
     }
     EXPECT_EQ(widget<kxqt::StripChart>(PANEL_RATES)->csv(), header + '\n' + row + '\n');
-}
-
-TEST_F(GraphTest, RightClickOnEveryPlotOffersItsMenuAndCopiesCsvWithoutACommit) {
-    plot(1);
-    const QStringList menu = {QStringLiteral("Save as image (PNG/PDF)…"),
-                              QStringLiteral("Copy data as CSV")};
-    for (int control : {PANEL_RATES, PANEL_GROUP_CHART})
-        EXPECT_EQ(plot_menu(plot_in(panel, control), {}), menu) << "control " << control;
-    QApplication::clipboard()->clear();
-    EXPECT_EQ(plot_menu(plot_in(panel, PANEL_SPECTRUM), menu[1]), menu);
-    EXPECT_EQ(QApplication::clipboard()->text(), graph()->csv());
-    EXPECT_EQ(commits(), Commits{});
 }
 
 TEST_F(GraphTest, BurstOfFramesReplotsEachChangedPlotOnceAndNeverHalfDone) {

@@ -166,38 +166,6 @@ TEST_F(Service, AnswersEachEventWithItsCalls) {
 
 // Set-up of a pass -----------------------------------------------------------------
 
-// Every pass starts afresh, whatever the one before changed: the line flushed
-// again (read at the short time-out until quiet, zero bytes included), the
-// settings it starts with shown, the run not marked as ended, the spectrum
-// empty.
-TEST_F(Service, EveryPassStartsWithItsSettingsShownAndAnEmptySpectrum) {
-    fake::set_control(PANEL_NFRAMES, 1);
-    fake::set_control(PANEL_XMAX, 2000);
-    fake::set_control(PANEL_ACCUMULATE, -1);
-    fake::push_events({PANEL_NFRAMES, PANEL_XMAX, PANEL_ACCUMULATE, 0, 0, PANEL_RESTART});
-    fake::push_read(counts_frame(50));
-    fake::push_read(counts_frame(50));
-    EXPECT_EQ(live(), 0);
-    fake::clear_calls();
-    fake::push_line_bytes(3, 0x00);
-    fake::push_events({0});
-    fake::push_read(counts_frame(300));
-    EXPECT_EQ(live(), 1);
-    Texts texts = fake::texts();
-    // clang-format off
-    EXPECT_EQ(Texts(texts.begin(), std::find(texts.begin(), texts.end(), POLL)), (Texts{
-        STATUS + R"("setting up serial port"))", "SetComTime(1, 0.1)",
-        "ComRdByte(1)", "ComRdByte(1)", "ComRdByte(1)", "ComRdByte(1)",
-        "SetComTime(1, 1.05)", STATUS + R"("serial port ready"))",
-        "SetCtrlVal(1, PANEL_XMIN, 0)", "SetCtrlVal(1, PANEL_XMAX, 4095)",
-        "SetCtrlVal(1, PANEL_YMIN, 0.0010000000474974513)", "SetCtrlVal(1, PANEL_YMAX, 10)",
-        "SetCtrlVal(1, PANEL_ACCUMULATE, 1)", BUDGET + "1000)", RUN_ON,
-        "SetAxisRange(1, PANEL_SPECTRUM, 0, 0, 4095, 0, 0.0010000000474974513, 10)"}));
-    // clang-format on
-    EXPECT_EQ(store.mode_frames[0], 1);
-    EXPECT_EQ(store.counts[0][0], 300);
-}
-
 TEST_F(Service, FlushOfALineThatNeverGoesQuietEndsAfterTwoSeconds) {
     Delay(5.0); // the two seconds count from the flush's start
     fake::push_line_bytes(100000);
