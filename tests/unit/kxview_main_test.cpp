@@ -69,7 +69,7 @@ std::string port_error(int result, int error) {
 
 struct StartCase {
     const char* name;
-    std::vector<std::string> argv; // the program's name first; empty: no vector at all
+    std::vector<std::string> argv; // the program's name first
     std::function<void()> prepare; // the files there, the fake's results and script
     int status;
     std::string out, err;
@@ -80,9 +80,6 @@ struct StartCase {
 
 // clang-format off
 const StartCase START_CASES[] = {
-    {"no argument vector is live mode; a port failure with no raw log reports the port alone", {},
-     [] { fs::create_directory("varno.dat"); fake::set_open_result(-1, EACCES); },
-     1, port_error(-1, EACCES), "", {OPEN_PORT}, std::nullopt},
     {"a port failure leaves an empty log, the earlier one moved aside", {"kxview"},
      [] { write_earlier_log(); fake::set_open_result(-2, ENOENT); },
      1, port_error(-2, ENOENT), moved_to(aside(0)), {OPEN_PORT}, "", {{aside(0), EARLIER}}},
