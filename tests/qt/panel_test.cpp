@@ -1,7 +1,6 @@
 // The panel as the operator and the program use it: loading it, the values
-// the program writes and reads back, and the operator's gestures, each of
-// which queues exactly one commit, while the program's own writes queue none
-// and wait while the operator types.
+// the program writes and reads back, which queue no commit, and the
+// operator's gestures, each of which queues exactly one.
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFile>
