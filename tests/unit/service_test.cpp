@@ -204,6 +204,8 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
         "SetCtrlVal(1, PANEL_HEXDUMP, \"" + dump + "\")",
         SKIPPED + std::to_string(skipped_bytes()) + ")", SHOWN_OK, POLL}));
     // clang-format on
+    // Modes without frames plot 0, not a quotient by zero.
+    EXPECT_EQ(fake::calls_of("PlotXY")[0].y, std::vector<double>(CHANNEL_COUNT, 0.0));
     EXPECT_EQ(sink.written_after, Texts{"ComRd(1, 256)"});
     EXPECT_EQ(sink.bytes, Bytes(frame.begin(), frame.end()));
 }
