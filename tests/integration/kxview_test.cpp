@@ -1,7 +1,8 @@
 // The built kxview over the real Qt backend, as an operator starts it: live
-// over a pseudo-terminal linked as ./COM1, quit by signal. Start-up and its
-// failures, and replay, are checked over the fake backend; the package check
-// replays a recording with the installed kxview.
+// over a pseudo-terminal linked as ./COM1, quit by signal, and the start
+// without a display. Start-up's other failures, and replay, are checked over
+// the fake backend; the package check replays a recording with the installed
+// kxview.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -16,14 +17,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// kxview started live, offscreen, in `dir`; in sanitizer builds, with leak
-// reports only for our own code.
-ChildProcess start_kxview(const ScratchDirectory& dir) {
-    return ChildProcess({KXVIEW_PATH},
-                        {.directory = dir.root(),
-                         .environment = {"QT_QPA_PLATFORM=offscreen",
-                                         "LSAN_OPTIONS=suppressions=" KX_LSAN_SUPPRESSIONS
-                                         ":print_suppressions=0"}});
+// kxview started live in `dir` with `environment`; in sanitizer builds, with
+// leak reports only for our own code.
+ChildProcess start_kxview(const ScratchDirectory& dir,
+                          std::vector<std::string> environment = {"QT_QPA_PLATFORM=offscreen"}) {
+    environment.push_back("LSAN_OPTIONS=suppressions=" KX_LSAN_SUPPRESSIONS
+                          ":print_suppressions=0");
+    return ChildProcess({KXVIEW_PATH}, {.directory = dir.root(), .environment = environment});
 }
 
 // Distinct frames holding every byte value, control characters included.
@@ -40,6 +40,25 @@ std::string live_frames(int count) {
 Bytes bytes_of(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 } // namespace
+
+// Qt would abort, leaving a core file; the port and the raw log are handled
+// as when the port fails.
+TEST(KxviewStart, WithoutADisplayIsOneLineAndStatusOneWithAnEmptyRawLog) {
+    for (std::string display : {"", ":4093.0"}) { // none, or one whose server is not running
+        SCOPED_TRACE(display);
+        ScratchDirectory dir;
+        LinkedPty pty(dir / "COM1");
+        ProgramResult result =
+            start_kxview(dir, {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + display, "WAYLAND_DISPLAY="})
+                .finish();
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out,
+                  "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
+        EXPECT_EQ(result.err, "");
+        EXPECT_TRUE(entry_exists(dir / "varno.dat"));
+        EXPECT_EQ(read_file(dir / "varno.dat"), "");
+    }
+}
 
 // Each pass starts by flushing the line until it goes quiet, so frames sent
 // too early are lost: a probe frame goes out until one lands in the raw log,

@@ -186,3 +186,29 @@ TEST_F(PanelTest, EachGestureQueuesOneCommitWithTheValueItLeaves) {
     EXPECT_EQ(DiscardPanel(panel), -1);
     panel = 0;
 }
+TEST_F(PanelTest, ProgramWritesWaitWhileTheOperatorTypes) {
+    struct Case {
+        int control;
+        Qt::Key key;       // how the edit ends
+        const char* shown; // then
+        Commits committed;
+    };
+    for (Case c : {Case{PANEL_NFRAMES, Qt::Key_Return, "75", {PANEL_NFRAMES}},
+                   Case{PANEL_NFRAMES, Qt::Key_Escape, "952", {}},
+                   Case{PANEL_YMAX, Qt::Key_Escape, "952", {}}}) {
+        SCOPED_TRACE(c.shown);
+        auto* input = widget<QAbstractSpinBox>(c.control);
+        type_over(input, "7");
+        SetCtrlVal(panel, c.control, 953);
+        EXPECT_EQ(input->text(), QStringLiteral("7"));
+        QTest::keyClicks(input, QLatin1String("5"));
+        SetCtrlVal(panel, c.control, 952.0);
+        EXPECT_EQ(input->text(), QStringLiteral("75"));
+        QTest::keyClick(input, c.key);
+        EXPECT_EQ(input->text(), QLatin1String(c.shown));
+        EXPECT_EQ(commits(), c.committed);
+        // The edit is over, though the field keeps the focus.
+        SetCtrlVal(panel, c.control, 74);
+        EXPECT_EQ(input->text(), QStringLiteral("74"));
+    }
+}

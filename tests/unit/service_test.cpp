@@ -166,6 +166,38 @@ TEST_F(Service, AnswersEachEventWithItsCalls) {
 
 // Set-up of a pass -----------------------------------------------------------------
 
+// Every pass starts afresh, whatever the one before changed: the line flushed
+// again (read at the short time-out until quiet, zero bytes included), the
+// settings it starts with shown, the run not marked as ended, the spectrum
+// empty.
+TEST_F(Service, EveryPassStartsWithItsSettingsShownAndAnEmptySpectrum) {
+    fake::set_control(PANEL_NFRAMES, 1);
+    fake::set_control(PANEL_XMAX, 2000);
+    fake::set_control(PANEL_ACCUMULATE, -1);
+    fake::push_events({PANEL_NFRAMES, PANEL_XMAX, PANEL_ACCUMULATE, 0, 0, PANEL_RESTART});
+    fake::push_read(counts_frame(50));
+    fake::push_read(counts_frame(50));
+    EXPECT_EQ(live(), 0);
+    fake::clear_calls();
+    fake::push_line_bytes(3, 0x00);
+    fake::push_events({0});
+    fake::push_read(counts_frame(300));
+    EXPECT_EQ(live(), 1);
+    Texts texts = fake::texts();
+    // clang-format off
+    EXPECT_EQ(Texts(texts.begin(), std::find(texts.begin(), texts.end(), POLL)), (Texts{
+        STATUS + R"("setting up serial port"))", "SetComTime(1, 0.1)",
+        "ComRdByte(1)", "ComRdByte(1)", "ComRdByte(1)", "ComRdByte(1)",
+        "SetComTime(1, 1.05)", STATUS + R"("serial port ready"))",
+        "SetCtrlVal(1, PANEL_XMIN, 0)", "SetCtrlVal(1, PANEL_XMAX, 4095)",
+        "SetCtrlVal(1, PANEL_YMIN, 0.0010000000474974513)", "SetCtrlVal(1, PANEL_YMAX, 10)",
+        "SetCtrlVal(1, PANEL_ACCUMULATE, 1)", BUDGET + "1000)", RUN_ON,
+        "SetAxisRange(1, PANEL_SPECTRUM, 0, 0, 4095, 0, 0.0010000000474974513, 10)"}));
+    // clang-format on
+    EXPECT_EQ(store.mode_frames[0], 1);
+    EXPECT_EQ(store.counts[0][0], 300);
+}
+
 TEST_F(Service, FlushOfALineThatNeverGoesQuietEndsAfterTwoSeconds) {
     Delay(5.0); // the two seconds count from the flush's start
     fake::push_line_bytes(100000);
@@ -208,6 +240,34 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
     EXPECT_EQ(fake::calls_of("PlotXY")[0].y, std::vector<double>(CHANNEL_COUNT, 0.0));
     EXPECT_EQ(sink.written_after, Texts{"ComRd(1, 256)"});
     EXPECT_EQ(sink.bytes, Bytes(frame.begin(), frame.end()));
+}
+
+// The raw log holds every byte the line gave, in order: bytes passed over to
+// realign, and a block whose frame never completed. A short or failed read
+// gives no frame, shows only its status and leaves nothing in the log.
+TEST_F(Service, LiveAttemptsShowTheirStatusAndLogEveryByteInOrder) {
+    Frame a = frame_with(0, {0xEB, 0x90, 0x0A});
+    Frame b = frame_with(0, {0xEB, 0x90, 0x0B});
+    fake::push_read(Bytes(a.begin(), a.end()));
+    fake::push_read(Bytes(200, 0x77));
+    fake::push_read_error(-5);
+    Bytes line{0x33};
+    append(&line, b);
+    append(&line, Bytes(100, 0x44));
+    append(&line, Bytes(a.begin(), a.begin() + 200));
+    fake::push_line(line);
+    fake::push_events({0, 0, 0, 0, 0});
+    std::string skipped = std::to_string(skipped_bytes());
+    std::string one_more = std::to_string(skipped_bytes() + 1);
+    EXPECT_EQ(live(), 1);
+    EXPECT_EQ(after_set_up({STATUS, SKIPPED}),
+              (Texts{SKIPPED + skipped + ")", SHOWN_OK, LINE_ERROR, LINE_ERROR,
+                     SKIPPED + one_more + ")", SHOWN_OK, LINE_ERROR}));
+    Bytes expected(a.begin(), a.end());
+    append(&expected, Bytes(line.begin(), line.begin() + 1 + 256 + 256));
+    EXPECT_EQ(sink.bytes, expected);
+    EXPECT_EQ(fake::texts({"SetCtrlVal(1, PANEL_HEXDUMP, "}).size(), 2u);
+    EXPECT_EQ(store.mode_frames[0], 2);
 }
 
 TEST_F(Service, FailedRawLogWriteShowsOnTheStatusLineAndTheFrameIsStillShown) {
