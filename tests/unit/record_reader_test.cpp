@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <utility>
 
 #include "frames.h"
@@ -99,4 +102,24 @@ TEST(RecordReader, FindsTheRecordsTheirOffsetsAndTheSkippedBytesHoweverFarItRead
     }
     start_reading(&reader, nullptr); // no stream, no record
     EXPECT_EQ(read_all(), std::vector<Found>{});
+}
+
+// What replay needs from a pipe whose writer is slow: a record as soon as it
+// is in, so no read may ask for a byte beyond it, resynchronisation included.
+TEST(RecordReader, AsksAPipeForNoMoreThanTheRecordInHandNeeds) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(fcntl(ends[0], F_SETFL, O_NONBLOCK), 0); // a read of more fails at once
+    Bytes recording = recording_of({bad(), Bytes{0x01}, good(1)});
+    ASSERT_EQ(write(ends[1], recording.data(), recording.size()),
+              static_cast<ssize_t>(recording.size()));
+    std::FILE* stream = fdopen(ends[0], "rb");
+    ASSERT_NE(stream, nullptr);
+    start_reading(&reader, stream);
+    Frame frame{};
+    EXPECT_EQ(read_record(&reader, frame.data()), 0);
+    EXPECT_EQ(frame[3], 1);
+    EXPECT_EQ(reader.error, 0);
+    std::fclose(stream);
+    close(ends[1]);
 }
