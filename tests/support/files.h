@@ -5,10 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 inline std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -23,15 +21,6 @@ inline void write_file(const std::string& path, const std::string& bytes) {
 inline bool entry_exists(const std::string& path) {
     std::error_code ignored;
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
-}
-
-// The lines of `text`, without their newlines.
-inline std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 // A fresh directory under the system's temporary directory, removed with

@@ -32,9 +32,12 @@ inline Frame sealed(Frame frame) {
     return frame;
 }
 
-// Appends a record or raw bytes to a recording.
-template <class Part> void append(Bytes* recording, const Part& part) {
-    recording->insert(recording->end(), part.begin(), part.end());
+// Records and raw bytes, one after another; of one frame, its bytes.
+template <class... Parts> Bytes joined(const Parts&... parts) {
+    Bytes bytes;
+    bytes.reserve((parts.size() + ...));
+    (bytes.insert(bytes.end(), parts.begin(), parts.end()), ...);
+    return bytes;
 }
 
 // A temporary file holding `bytes`, positioned at its start (closed by the

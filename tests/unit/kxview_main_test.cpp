@@ -117,7 +117,7 @@ const StartCase START_CASES[] = {
          write_earlier_log();
          fake::set_load_result(4);
          fake::push_events({0});
-         fake::push_read(Bytes(FRAME.begin(), FRAME.end()));
+         fake::push_read(joined(FRAME));
      },
      0, "", moved_to(aside(99)),
      {OPEN_PORT, OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(4)", POLL, SHOWN[1], POLL, "DiscardPanel(4)",

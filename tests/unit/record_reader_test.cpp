@@ -19,19 +19,6 @@ Frame good(unsigned char tag) { return sealed(frame_with(0, {0xEB, 0x90, 0x00, t
 // A record that fails the checksum; its only 0xEB is byte 0.
 Frame bad() { return frame_with(0, {0xEB, 0x90, 0x00, 0x00, 0x01}); }
 
-struct Part {
-    Part(const Frame& frame) : bytes(frame.begin(), frame.end()) {}
-    Part(Bytes raw) : bytes(std::move(raw)) {}
-    Bytes bytes;
-};
-
-Bytes recording_of(std::initializer_list<Part> parts) {
-    Bytes recording;
-    for (const Part& part : parts)
-        append(&recording, part.bytes);
-    return recording;
-}
-
 // A record as the reader gave it: its tag and where it started.
 using Found = std::pair<int, int64_t>;
 
@@ -49,27 +36,27 @@ struct Case {
 
 // clang-format off
 const Case CASES[] = {
-    {"good records, a record of zero bytes among them", recording_of({good(1), Frame{}, good(3)}),
+    {"good records, a record of zero bytes among them", joined(good(1), Frame{}, good(3)),
      {{1, 0}, {0, 256}, {3, 512}}, 0},
     {"bad record skipped to the next pattern",
-     recording_of({good(1), bad(), Bytes{0x11, 0x22, 0x33}, good(2)}), {{1, 0}, {2, 515}}, 515 - 256},
-    {"pattern at the bad record's bytes 1 and 2", recording_of({Bytes{0x00}, good(4), Bytes(255, 0x00)}),
+     joined(good(1), bad(), Bytes{0x11, 0x22, 0x33}, good(2)), {{1, 0}, {2, 515}}, 515 - 256},
+    {"pattern at the bad record's bytes 1 and 2", joined(Bytes{0x00}, good(4), Bytes(255, 0x00)),
      {{4, 1}}, 1},
     {"a second 0xEB only breaks the pair",
-     recording_of({bad(), Bytes{0x01, 0xEB, 0xEB, 0x90, 0x02}, good(5)}), {{5, 261}}, 261},
-    {"a third 0xEB starts the pattern found", recording_of({bad(), Bytes{0x01, 0xEB, 0xEB}, good(6)}),
+     joined(bad(), Bytes{0x01, 0xEB, 0xEB, 0x90, 0x02}, good(5)), {{5, 261}}, 261},
+    {"a third 0xEB starts the pattern found", joined(bad(), Bytes{0x01, 0xEB, 0xEB}, good(6)),
      {{6, 259}}, 259},
-    {"three bad records in a row", recording_of({bad(), bad(), bad(), good(7)}), {{7, 768}}, 768},
+    {"three bad records in a row", joined(bad(), bad(), bad(), good(7)), {{7, 768}}, 768},
     {"bad record ending in 0xEB hides the next pattern",
-     recording_of({Bytes(255, 0x01), Bytes{0xEB}, good(8), good(9)}), {{9, 512}}, 512},
+     joined(Bytes(255, 0x01), Bytes{0xEB}, good(8), good(9)), {{9, 512}}, 512},
     {"no pattern before the end: every byte to the end counts",
-     recording_of({good(1), bad(), Bytes(100, 0x00)}), {{1, 0}}, 612 - 256},
-    {"input ending in a whole pattern: counted up to it", recording_of({bad(), Bytes{0x01, 0xEB, 0x90}}),
+     joined(good(1), bad(), Bytes(100, 0x00)), {{1, 0}}, 612 - 256},
+    {"input ending in a whole pattern: counted up to it", joined(bad(), Bytes{0x01, 0xEB, 0x90}),
      {}, 257},
-    {"input ending in a pattern's first byte", recording_of({bad(), Bytes{0xEB}}), {}, 257},
-    {"short tail is never a record", recording_of({good(1), good(2), good(3), Bytes(232, 0x00)}),
+    {"input ending in a pattern's first byte", joined(bad(), Bytes{0xEB}), {}, 257},
+    {"short tail is never a record", joined(good(1), good(2), good(3), Bytes(232, 0x00)),
      {{1, 0}, {2, 256}, {3, 512}}, 0},
-    {"bad record alone", recording_of({bad()}), {}, 256},
+    {"bad record alone", joined(bad()), {}, 256},
     {"empty", {}, {}, 0},
 };
 // clang-format on
@@ -110,7 +97,7 @@ TEST(RecordReader, AsksAPipeForNoMoreThanTheRecordInHandNeeds) {
     int ends[2];
     ASSERT_EQ(pipe(ends), 0);
     ASSERT_EQ(fcntl(ends[0], F_SETFL, O_NONBLOCK), 0); // a read of more fails at once
-    Bytes recording = recording_of({bad(), Bytes{0x01}, good(1)});
+    Bytes recording = joined(bad(), Bytes{0x01}, good(1));
     ASSERT_EQ(write(ends[1], recording.data(), recording.size()),
               static_cast<ssize_t>(recording.size()));
     std::FILE* stream = fdopen(ends[0], "rb");

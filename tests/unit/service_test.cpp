@@ -59,9 +59,8 @@ Texts after_set_up(std::vector<std::string> prefixes = {}) {
 
 // A frame of mode 0 whose first spectrum bin holds `count`, the others 0.
 Bytes counts_frame(int count) {
-    Frame frame = frame_with(166, {static_cast<unsigned char>(count >> 4),
-                                   static_cast<unsigned char>((count & 0x0F) << 4)});
-    return Bytes(frame.begin(), frame.end());
+    return joined(frame_with(166, {static_cast<unsigned char>(count >> 4),
+                                   static_cast<unsigned char>((count & 0x0F) << 4)}));
 }
 
 // The raw log: keeps the bytes, and notes the last run-time call before each
@@ -217,7 +216,7 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
     fake::set_control(PANEL_XLOG, 1);
     fake::push_events({PANEL_XLOG, 0});
     Frame frame = frame_with(0, {0xEB, 0x90, 0x5A, 0xC3, 0x1F}); // shows only in the dump
-    fake::push_read(Bytes(frame.begin(), frame.end()));
+    fake::push_read(joined(frame));
     EXPECT_EQ(live(), 1);
     std::string dump = "\nEB905AC31F" + std::string(54, '0');
     for (int line = 1; line < 8; ++line)
@@ -239,7 +238,7 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
     // Modes without frames plot 0, not a quotient by zero.
     EXPECT_EQ(fake::calls_of("PlotXY")[0].y, std::vector<double>(CHANNEL_COUNT, 0.0));
     EXPECT_EQ(sink.written_after, Texts{"ComRd(1, 256)"});
-    EXPECT_EQ(sink.bytes, Bytes(frame.begin(), frame.end()));
+    EXPECT_EQ(sink.bytes, joined(frame));
 }
 
 // The raw log holds every byte the line gave, in order: bytes passed over to
@@ -248,13 +247,10 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
 TEST_F(Service, LiveAttemptsShowTheirStatusAndLogEveryByteInOrder) {
     Frame a = frame_with(0, {0xEB, 0x90, 0x0A});
     Frame b = frame_with(0, {0xEB, 0x90, 0x0B});
-    fake::push_read(Bytes(a.begin(), a.end()));
+    fake::push_read(joined(a));
     fake::push_read(Bytes(200, 0x77));
     fake::push_read_error(-5);
-    Bytes line{0x33};
-    append(&line, b);
-    append(&line, Bytes(100, 0x44));
-    append(&line, Bytes(a.begin(), a.begin() + 200));
+    Bytes line = joined(Bytes{0x33}, b, Bytes(100, 0x44), Bytes(a.begin(), a.begin() + 200));
     fake::push_line(line);
     fake::push_events({0, 0, 0, 0, 0});
     std::string skipped = std::to_string(skipped_bytes());
@@ -263,9 +259,7 @@ TEST_F(Service, LiveAttemptsShowTheirStatusAndLogEveryByteInOrder) {
     EXPECT_EQ(after_set_up({STATUS, SKIPPED}),
               (Texts{SKIPPED + skipped + ")", SHOWN_OK, LINE_ERROR, LINE_ERROR,
                      SKIPPED + one_more + ")", SHOWN_OK, LINE_ERROR}));
-    Bytes expected(a.begin(), a.end());
-    append(&expected, Bytes(line.begin(), line.begin() + 1 + 256 + 256));
-    EXPECT_EQ(sink.bytes, expected);
+    EXPECT_EQ(sink.bytes, joined(a, Bytes(line.begin(), line.begin() + 1 + 256 + 256)));
     EXPECT_EQ(fake::texts({"SetCtrlVal(1, PANEL_HEXDUMP, "}).size(), 2u);
     EXPECT_EQ(store.mode_frames[0], 2);
 }
@@ -292,9 +286,9 @@ TEST_F(Service, FailedRawLogWriteShowsOnTheStatusLineAndTheFrameIsStillShown) {
 // Replay paces every attempt, a frame found past bad bytes included, keeps
 // answering events at the end of the recording, and writes no raw log.
 TEST_F(Service, ReplayPacesEveryAttemptAndShowsTheEnd) {
-    Bytes bytes(300, 0x01); // fails the checksum, holds no sync pattern
-    append(&bytes, sealed(frame_with(0, {0xEB, 0x90, 0x00, 0x42})));
-    std::FILE* recording = file_of(bytes);
+    // 300 bytes that fail the checksum and hold no sync pattern, then a frame.
+    std::FILE* recording =
+        file_of(joined(Bytes(300, 0x01), sealed(frame_with(0, {0xEB, 0x90, 0x00, 0x42}))));
     fake::set_control(PANEL_XLOG, 1);
     fake::push_events({0, 0, PANEL_XLOG, 0});
     std::string skipped = std::to_string(skipped_bytes() + 300);
