@@ -11,7 +11,7 @@
 #include "child_process.h"
 #include "files.h"
 #include "frames.h"
-#include "linked_pty.h"
+#include "pty_link.h"
 
 namespace {
 
@@ -37,8 +37,6 @@ std::string live_frames(int count) {
     return bytes;
 }
 
-Bytes bytes_of(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
 } // namespace
 
 // Qt would abort, leaving a core file; the port and the raw log are handled
@@ -47,7 +45,9 @@ TEST(KxviewStart, WithoutADisplayIsOneLineAndStatusOneWithAnEmptyRawLog) {
     for (std::string display : {"", ":4093.0"}) { // none, or one whose server is not running
         SCOPED_TRACE(display);
         ScratchDirectory dir;
-        LinkedPty pty(dir / "COM1");
+        PtyLink line;
+        std::string error;
+        ASSERT_TRUE(line.open((dir / "COM1").c_str(), &error)) << error;
         ProgramResult result =
             start_kxview(dir, {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + display, "WAYLAND_DISPLAY="})
                 .finish();
@@ -68,16 +68,21 @@ TEST(KxviewStart, WithoutADisplayIsOneLineAndStatusOneWithAnEmptyRawLog) {
 TEST(KxviewLive, FramesLandByteExactInTheRawLogAndSigintQuitsWithZero) {
     const std::string probe = live_frames(1), frames = live_frames(5);
     ScratchDirectory dir;
-    LinkedPty pty(dir / "COM1");
+    PtyLink line;
+    std::string error;
+    ASSERT_TRUE(line.open((dir / "COM1").c_str(), &error)) << error;
+    auto send = [&](const std::string& bytes) {
+        return line.send(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 2000);
+    };
     ChildProcess kxview = start_kxview(dir);
     auto raw_log = [&] { return read_file(dir / "varno.dat"); };
     bool reading = false;
     for (int attempt = 0; attempt < 50 && !reading; ++attempt) {
-        pty.write(bytes_of(probe));
+        send(probe); // lost while kxview has not opened the line
         reading = wait_until([&] { return !raw_log().empty(); }, 400ms);
     }
     ASSERT_TRUE(reading);
-    pty.write(bytes_of(frames));
+    ASSERT_EQ(send(frames), Delivery::sent);
     ASSERT_TRUE(wait_until([&] { return raw_log().ends_with(frames); }, 10s))
         << raw_log().size() << " bytes logged";
     std::string logged = raw_log(), expected;
