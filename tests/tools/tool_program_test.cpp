@@ -1,22 +1,17 @@
 // kxdump and kxsim as programs: exit statuses, which stream says what, files
-// read and written, kxdump over the golden recording; kxsim streaming on a
-// pseudo-terminal, read with plain POSIX reads.
+// read and written, kxdump over the golden recording, and the one link kxsim
+// replaces.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include "child_process.h"
 #include "dump_args.h"
 #include "files.h"
-#include "frame_format.h"
 #include "frames.h"
 #include "sim_args.h"
 
@@ -32,8 +27,6 @@ std::string golden(int mode) {
 }
 
 std::string golden_recording() { return golden(0) + golden(1) + golden(2) + golden(3); }
-
-using namespace std::chrono_literals;
 
 // `head` then `tail`, with kxdump or kxsim named by the built program's path.
 std::vector<std::string> command(std::vector<std::string> head,
@@ -133,77 +126,7 @@ TEST(KxdumpProgram, GoldenRecordingGivesTheGoldenOutput) {
                                      "0,0,0,1,2,1000,208.33333\n"));
 }
 
-// kxsim streaming on ./TTY ------------------------------------------------------
-
-namespace {
-
-bool link_made(const ScratchDirectory& scratch) {
-    return wait_until([&] { return entry_exists(scratch / "TTY"); }, 10s);
-}
-
-int open_line(const ScratchDirectory& scratch) {
-    return open((scratch / "TTY").c_str(), O_RDONLY | O_NOCTTY);
-}
-
-// Up to `limit` bytes, until the line ends or stays quiet for two seconds.
-std::string read_line(int fd, size_t limit) {
-    std::string bytes;
-    char buffer[FRAME_SIZE];
-    for (pollfd line{fd, POLLIN, 0}; bytes.size() < limit && poll(&line, 1, 2000) > 0;) {
-        ssize_t n = read(fd, buffer, std::min(sizeof buffer, limit - bytes.size()));
-        if (n <= 0) break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    return bytes;
-}
-
-// `arrived` is a run of whole records of `sent`.
-void expect_records_of(const std::string& sent, const std::string& arrived) {
-    size_t at = sent.find(arrived);
-    ASSERT_NE(at, std::string::npos) << arrived.size() << " bytes, not the recording's";
-    EXPECT_EQ(at % FRAME_SIZE, 0u);
-    EXPECT_EQ(arrived.size() % FRAME_SIZE, 0u);
-}
-
-} // namespace
-
-// A reader that comes, leaves with a record unread and comes back gets runs
-// of whole records of the recording written with the same options; records
-// sent while nobody reads are lost, as on a real line. Only records sent
-// while the line is open arrive, so the time from opening it to the n-th is
-// at least n - 1 periods, however late the reader runs.
-TEST(KxsimLink, CarriesTheRecordingsBytesToEachReaderAtTheLinePace) {
-    const std::vector<std::string> options{"--count", "24", "--seed", "7", "--bad", "0.3"};
-    ScratchDirectory scratch;
-    ProgramResult file = run_program(command({"kxsim", "--out", scratch / "sent.dat"}, options));
-    std::string sent = read_file(scratch / "sent.dat");
-    ChildProcess sim(command({"kxsim", "--link", "TTY"}, options), {.directory = scratch.root()});
-    ASSERT_TRUE(link_made(scratch));
-    int fd = open_line(scratch);
-    ASSERT_GE(fd, 0);
-    expect_records_of(sent, read_line(fd, 2 * FRAME_SIZE));
-    std::this_thread::sleep_for(200ms);
-    close(fd);
-    std::this_thread::sleep_for(300ms);
-    auto opened = std::chrono::steady_clock::now();
-    fd = open_line(scratch);
-    ASSERT_GE(fd, 0);
-    std::string arrived = read_line(fd, sent.size());
-    std::chrono::duration<double> took = std::chrono::steady_clock::now() - opened;
-    close(fd);
-    ProgramResult result = sim.finish();
-    EXPECT_EQ(result.status, 0);
-    ASSERT_GE(arrived.size(), 2u * FRAME_SIZE);
-    expect_records_of(sent, arrived);
-    EXPECT_GT(took.count(), 0.13 * static_cast<double>(arrived.size() / FRAME_SIZE - 1));
-    EXPECT_FALSE(entry_exists(scratch / "TTY"));
-    std::string report = file.err.substr(0, file.err.size() - 1);
-    EXPECT_TRUE(result.err.starts_with("kxsim: streaming on TTY -> /dev/pts/")) << result.err;
-    EXPECT_NE(result.err.find(report + "; "), std::string::npos) << result.err << report;
-    EXPECT_TRUE(result.err.ends_with(" not delivered (no reader, or one that stopped reading)\n"))
-        << result.err;
-}
-
+// kxsim's link feeding kxview is checked in the integration tests.
 TEST(KxsimLink, OnlyALinkLeftByAnEarlierRunIsReplaced) {
     ScratchDirectory scratch;
     write_file(scratch / "TTY", "precious");
