@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -48,17 +47,4 @@ inline std::FILE* file_of(const Bytes& bytes) {
     if (!bytes.empty()) std::fwrite(bytes.data(), bytes.size(), 1, file);
     std::rewind(file);
     return file;
-}
-
-// The 256 bytes of a frame written in tests/fixtures/NAME as hex pairs
-// separated by white space.
-inline Frame fixture_frame(const std::string& name) {
-    std::ifstream in(std::string(KX_FIXTURES) + "/" + name);
-    Frame frame{};
-    size_t n = 0;
-    for (unsigned byte = 0; n < frame.size() && in >> std::hex >> byte; ++n)
-        frame[n] = static_cast<unsigned char>(byte);
-    if (n != frame.size())
-        throw std::runtime_error("fixture " + name + " holds fewer than 256 bytes");
-    return frame;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,6 @@
 #include "child_process.h"
 #include "dump_args.h"
 #include "files.h"
-#include "frames.h"
 #include "sim_args.h"
 
 namespace {
@@ -21,23 +21,19 @@ std::string fixture(const std::string& name) {
     return read_file(std::string(KX_FIXTURES) + "/" + name);
 }
 
-std::string golden(int mode) {
-    Frame frame = fixture_frame("kxdump_mode" + std::to_string(mode) + ".hex");
-    return std::string(frame.begin(), frame.end());
+// A frame of each mode, from a file of hex pairs.
+std::string golden_recording() {
+    std::ifstream in(std::string(KX_FIXTURES) + "/kxdump_golden.hex");
+    std::string bytes;
+    for (unsigned byte = 0; in >> std::hex >> byte;)
+        bytes += static_cast<char>(byte);
+    return bytes;
 }
 
-std::string golden_recording() { return golden(0) + golden(1) + golden(2) + golden(3); }
-
-// `head` then `tail`, with kxdump or kxsim named by the built program's path.
-std::vector<std::string> command(std::vector<std::string> head,
-                                 const std::vector<std::string>& tail = {}) {
-    head[0] = head[0] == "kxdump" ? KXDUMP : KXSIM;
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
-
-ProgramResult run(const std::vector<std::string>& argv, const ChildSetup& setup = {}) {
-    return run_program(command(argv), setup);
+// `argv` run, with kxdump or kxsim named by the built program's path.
+ProgramResult run(std::vector<std::string> argv, const ChildSetup& setup = {}) {
+    argv[0] = argv[0] == "kxdump" ? KXDUMP : KXSIM;
+    return run_program(argv, setup);
 }
 
 // The exit status and what went to each stream.
