@@ -1,5 +1,5 @@
 // The simulator: its random numbers, an instrument whose frames decode to
-// what its model says, and faults that go out as tallied.
+// what its model says, faults that go out as tallied, and its line.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,10 +8,15 @@
 #include <set>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "accumulator.h"
 #include "faults.h"
+#include "files.h"
 #include "frame_values.h"
 #include "instrument.h"
+#include "pty_link.h"
 
 namespace {
 
@@ -206,4 +211,27 @@ TEST(Faults, NoneEndsIn0xEB) {
             EXPECT_NE(junked[junked.size() - FRAME_SIZE - 1], 0xEB);
         }
     }
+}
+
+// What a reader leaves unread goes with it: a reader coming back starts at
+// what is sent next, not in the middle of an old record.
+TEST(PtyLink, AReaderComingBackStartsAtWhatIsSentNext) {
+    ScratchDirectory scratch;
+    const std::string name = scratch / "TTY";
+    PtyLink link;
+    std::string error;
+    ASSERT_TRUE(link.open(name.c_str(), &error)) << error;
+    const unsigned char old_bytes[] = {0x01, 0x02, 0x03}, next[] = {0xEB};
+    int reader = open(name.c_str(), O_RDONLY | O_NOCTTY);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(link.send(old_bytes, 3, 1000), Delivery::sent);
+    close(reader);
+    EXPECT_EQ(link.send(next, 1, 1000), Delivery::no_reader);
+    reader = open(name.c_str(), O_RDONLY | O_NOCTTY);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(link.send(next, 1, 1000), Delivery::sent);
+    unsigned char first = 0;
+    EXPECT_EQ(read(reader, &first, 1), 1);
+    EXPECT_EQ(first, 0xEB);
+    close(reader);
 }

@@ -4,14 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include "child_process.h"
@@ -20,8 +16,6 @@
 #include "sim_args.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 std::string fixture(const std::string& name) {
     return read_file(std::string(KX_FIXTURES) + "/" + name);
@@ -36,14 +30,10 @@ std::string golden_recording() {
     return bytes;
 }
 
-// `argv` with kxdump or kxsim named by the built program's path.
-std::vector<std::string> run_args(std::vector<std::string> argv) {
+// `argv` run, with kxdump or kxsim named by the built program's path.
+ProgramResult run(std::vector<std::string> argv, const ChildSetup& setup = {}) {
     argv[0] = argv[0] == "kxdump" ? KXDUMP : KXSIM;
-    return argv;
-}
-
-ProgramResult run(const std::vector<std::string>& argv, const ChildSetup& setup = {}) {
-    return run_program(run_args(argv), setup);
+    return run_program(argv, setup);
 }
 
 // The exit status and what went to each stream.
@@ -133,31 +123,6 @@ TEST(KxdumpProgram, GoldenRecordingGivesTheGoldenOutput) {
 }
 
 // kxsim's link feeding kxview is checked in the integration tests.
-
-// A reader that leaves in the middle of a record finds, when it comes back,
-// a record's start: what it left unread went with it.
-TEST(KxsimLink, AReaderComingBackStartsAtARecord) {
-    ScratchDirectory scratch;
-    ChildProcess sim(run_args({"kxsim", "--link", "TTY", "--count", "24"}),
-                     {.directory = scratch.root()});
-    ASSERT_TRUE(wait_until([&] { return entry_exists(scratch / "TTY"); }, 10s));
-    for (size_t wanted : {300, 2}) { // a record and some of the next, then a start
-        int fd = open((scratch / "TTY").c_str(), O_RDONLY | O_NOCTTY);
-        ASSERT_GE(fd, 0);
-        std::string got;
-        char buffer[300];
-        for (pollfd line{fd, POLLIN, 0}; got.size() < wanted && poll(&line, 1, 2000) > 0;) {
-            ssize_t n = read(fd, buffer, wanted - got.size());
-            if (n <= 0) break;
-            got.append(buffer, static_cast<size_t>(n));
-        }
-        close(fd);
-        ASSERT_EQ(got.size(), wanted);
-        EXPECT_EQ(got.substr(0, 2), "\xEB\x90");
-        std::this_thread::sleep_for(300ms); // records go out while nobody reads
-    }
-    EXPECT_EQ(sim.finish().status, 0);
-}
 // A file, or a link to something that exists (the operator's own adapter,
 // say), is kept; a link to a pseudo-terminal or to nothing is replaced, and
 // removed at the end.
