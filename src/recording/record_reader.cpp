@@ -11,72 +11,113 @@ int64_t offset_of(const RecordReader& r, size_t index) {
     return r.window_offset + static_cast<int64_t>(index);
 }
 
+// A short fread is the end of the stream or a failed read: either way no
+// more will come. errno is cleared first, so that the reason kept is this
+// read's, not one left over from an earlier call.
+size_t read_stream(RecordReader* r, unsigned char* into, size_t count) {
+    auto* stream = static_cast<std::FILE*>(r->input);
+    errno = 0;
+    size_t got = std::fread(into, 1, count, stream);
+    if (got < count) {
+        r->ended = true;
+        if (r->error == 0 && std::ferror(stream)) r->error = errno != 0 ? errno : EIO;
+    }
+    return got;
+}
+
 // Makes `count` bytes (at most a record's) available from the window's first
-// unused byte. False when the input ends, or a read fails, first.
+// unused byte. False when the input runs out, or a read fails, first.
 bool have(RecordReader* r, size_t count) {
     size_t held = r->end - r->begin;
     if (held >= count) return true;
-    if (r->stream == nullptr) return false;
+    if (r->fill == nullptr) return false;
     std::memmove(r->window, r->window + r->begin, held);
     r->window_offset = offset_of(*r, r->begin);
     r->begin = 0;
     r->end = held;
-    r->end += std::fread(r->window + r->end, 1, std::max(count - held, r->read_ahead), r->stream);
-    if (r->error == 0 && std::ferror(r->stream)) r->error = errno != 0 ? errno : EIO;
+    r->end += r->fill(r, r->window + r->end, std::max(count - held, r->read_ahead));
     return r->end >= count;
 }
 
-// After a bad record at the window's first unused byte: moves on to the next
-// 0xEB 0x90, scanning from the bad record's second byte, or past the end of
-// the input when there is none; counts the bytes passed over.
-void resync(RecordReader* r) {
-    int64_t bad_record = offset_of(*r, r->begin);
-    ++r->begin;
+// Moves on towards the next 0xEB 0x90, counting the bytes passed over.
+// Returns 0 at a pattern; 1 once a record's worth of bytes was passed over
+// without one; -1 when the bytes ran out first, and then, at the end of the
+// input, the bytes held are passed over too.
+int scan(RecordReader* r) {
+    int64_t passed = 0;
     while (have(r, 2)) {
+        size_t from = r->begin;
         // The last byte held waits for the one after it.
-        const void* first = std::memchr(r->window + r->begin, SYNC_FIRST, r->end - r->begin - 1);
-        if (first == nullptr) {
-            r->begin = r->end - 1;
-            continue;
-        }
-        r->begin = static_cast<size_t>(static_cast<const unsigned char*>(first) - r->window);
-        if (r->window[r->begin + 1] == SYNC_SECOND) {
+        const auto* first = static_cast<const unsigned char*>(
+            std::memchr(r->window + r->begin, SYNC_FIRST, r->end - r->begin - 1));
+        r->begin = first == nullptr ? r->end - 1 : static_cast<size_t>(first - r->window);
+        if (first != nullptr && first[1] == SYNC_SECOND) {
             // Counted as if the pattern's two bytes were read and given back,
             // so a saturated counter ends where a byte-by-byte scan leaves it.
-            count_skipped(r, offset_of(*r, r->begin) - bad_record + 2);
+            count_skipped(r, static_cast<int64_t>(r->begin - from) + 2);
             count_skipped(r, -2);
-            return;
+            r->scanning = false;
+            return 0;
         }
         // A byte that breaks a started pair is not looked at again as a
         // possible first byte: 0xEB 0xEB 0x90 is no pattern.
-        r->begin += 2;
+        if (first != nullptr) r->begin += 2;
+        count_skipped(r, static_cast<int64_t>(r->begin - from));
+        passed += static_cast<int64_t>(r->begin - from);
+        if (passed >= FRAME_SIZE) return 1;
     }
-    r->begin = r->end;
-    count_skipped(r, offset_of(*r, r->end) - bad_record);
+    if (r->ended) {
+        count_skipped(r, static_cast<int64_t>(r->end - r->begin));
+        r->begin = r->end;
+    }
+    return -1;
 }
 
-} // namespace
-
-void start_reading(RecordReader* reader, std::FILE* stream, size_t read_ahead) {
-    reader->stream = stream;
+void start(RecordReader* reader, FillBytes fill, void* input, size_t read_ahead) {
+    reader->fill = fill;
+    reader->input = input;
     reader->read_ahead = std::min(read_ahead, READ_AHEAD_MAX);
+    reader->ended = reader->scanning = false;
     reader->error = 0;
     reader->skipped = 0;
     reader->begin = reader->end = 0;
     reader->window_offset = 0;
 }
 
-int read_record(RecordReader* reader, unsigned char* frame) {
-    while (have(reader, FRAME_SIZE)) {
-        const unsigned char* record = reader->window + reader->begin;
-        if (checksum_ok(record)) {
-            std::memcpy(frame, record, FRAME_SIZE);
-            reader->begin += FRAME_SIZE;
-            return 0;
-        }
-        resync(reader);
+} // namespace
+
+void start_reading(RecordReader* reader, std::FILE* stream, size_t read_ahead) {
+    start(reader, stream != nullptr ? read_stream : nullptr, stream, read_ahead);
+}
+
+void start_reading_from(RecordReader* reader, FillBytes fill, void* input) {
+    start(reader, fill, input, 0);
+}
+
+int next_record(RecordReader* reader, unsigned char* frame) {
+    if (reader->scanning) {
+        int scanned = scan(reader);
+        if (scanned != 0) return scanned;
     }
-    return -1;
+    if (!have(reader, FRAME_SIZE)) return -1;
+    const unsigned char* record = reader->window + reader->begin;
+    if (checksum_ok(record)) {
+        std::memcpy(frame, record, FRAME_SIZE);
+        reader->begin += FRAME_SIZE;
+        return 0;
+    }
+    // The scan for the next pattern starts at the bad record's second byte.
+    count_skipped(reader, 1);
+    ++reader->begin;
+    reader->scanning = true;
+    return 1;
+}
+
+int read_record(RecordReader* reader, unsigned char* frame) {
+    int result = 1;
+    while (result == 1)
+        result = next_record(reader, frame);
+    return result;
 }
 
 // The record returned last is the window's latest used-up bytes.

@@ -1,8 +1,9 @@
 // Reads a recording (a plain sequence of 256-byte frames) as records that
 // pass the frame checksum, resynchronising on 0xEB 0x90 after a bad one.
-// Used without pacing by the batch decoder and, paced, by the replay source.
-// The stream is only ever read forward, so pipes and terminals do as well as
-// files.
+// Used without pacing by the batch decoder, paced by the replay source, and
+// over the serial line by the live source, so that a live run takes exactly
+// the frames that a replay of its raw log takes. The input is only ever read
+// forward, so pipes and terminals do as well as files.
 #pragma once
 
 #include <cstddef>
@@ -14,16 +15,26 @@
 // Largest read-ahead that start_reading takes; more is cut to this.
 constexpr size_t READ_AHEAD_MAX = size_t{1} << 17;
 
-// Where reading one stream stands. Its window makes it large, so a program
+struct RecordReader;
+
+// Puts up to `count` bytes of the input at `into` and returns how many came:
+// fewer when no more came for now. Sets the reader's `ended` (and `error`)
+// once no more will ever come.
+using FillBytes = size_t (*)(RecordReader* reader, unsigned char* into, size_t count);
+
+// Where reading one input stands. Its window makes it large, so a program
 // keeps its one reader in static storage, like its other working storage.
 struct RecordReader {
-    std::FILE* stream = nullptr;
+    FillBytes fill = nullptr;
+    void* input = nullptr; // what `fill` reads: a std::FILE*, or the caller's own
     size_t read_ahead = 0;
+    bool ended = false;        // no more bytes will come
+    bool scanning = false;     // `begin` lies in a scan for the next pattern, not at a record
     int error = 0;             // errno of the first failed read (EIO when the system gave none)
     int32_t skipped = 0;       // bytes passed over; saturates rather than wrapping
     size_t begin = 0;          // first unused byte of the window
     size_t end = 0;            // one past the last byte read into it
-    int64_t window_offset = 0; // stream offset of window[0]
+    int64_t window_offset = 0; // input offset of window[0]
     // What was read and not yet used up. After a bad record the scan for the
     // next pattern starts at its second byte, so its bytes stay here until
     // they are scanned: this look-back is what spares the reader a seek.
@@ -36,13 +47,24 @@ struct RecordReader {
 // so a record from a slow pipe is delivered as soon as it is in.
 void start_reading(RecordReader* reader, std::FILE* stream, size_t read_ahead = 0);
 
+// Starts reading whatever `fill` reads from `input`, asking it for no more
+// than the record in hand needs.
+void start_reading_from(RecordReader* reader, FillBytes fill, void* input);
+
+// One step of reading: returns 0 with the next record that passes the
+// checksum in `frame`; 1 after passing over a bad record or up to a record's
+// worth of bytes without a pattern (call again: a line of noise cannot hold
+// its caller for long); -1 when the bytes ran out first, for now or for good
+// (what was read is kept for the next call).
+int next_record(RecordReader* reader, unsigned char* frame);
+
 // Reads the next record that passes the checksum into `frame`. Returns 0, or
 // -1 when the input has ended (end of input, a short tail, a bad record with
 // no sync pattern after it, or a read error).
 int read_record(RecordReader* reader, unsigned char* frame);
 
-// Right after read_record returned a record: where it starts, in bytes from
-// the start of the stream.
+// Right after a record was returned: where it starts, in bytes from the
+// start of the input.
 int64_t record_offset(const RecordReader& reader);
 
 // Adds `bytes` to the skipped count, held at the 32-bit limit.

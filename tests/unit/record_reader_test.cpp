@@ -54,6 +54,10 @@ const Case CASES[] = {
     {"input ending in a whole pattern: counted up to it", joined(bad(), Bytes{0x01, 0xEB, 0x90}),
      {}, 257},
     {"input ending in a pattern's first byte", joined(bad(), Bytes{0xEB}), {}, 257},
+    // The window still holds the 0x90 of an earlier read one byte past the
+    // data: it must not complete the final 0xEB.
+    {"a stale 0x90 past the data completes no pattern",
+     joined(Bytes{0x00, 0x00, 0x90}, Bytes(253, 0x44), Bytes{0xEB}), {}, 257},
     {"short tail is never a record", joined(good(1), good(2), good(3), Bytes(232, 0x00)),
      {{1, 0}, {2, 256}, {3, 512}}, 0},
     {"bad record alone", joined(bad()), {}, 256},
