@@ -9,27 +9,29 @@ enum SourceFlag {
     SOURCE_REPLAY = 1,
 };
 
-// Live: one 256-byte read from COM1, taken as is when it starts with the
-// sync pattern or holds none; when the pattern lies inside it, the frame that
-// begins there, completed by a further read, with the bytes before it counted
-// as skipped. Replay: waits 0.2 s, then reads the next record that passes the
-// checksum. Returns 0 for a frame in `frame`, -1 for none (short or failed
-// read, end of input, unknown flag).
+// Starts the frames of a run, with nothing skipped yet: from COM1 (live), or
+// from `recording` from its current byte (replay; null: none).
+void start_frames(int source, std::FILE* recording);
+
+// Both sources take records as the recording reader does: a record counts
+// when it passes the frame checksum, and after a bad one the bytes up to the
+// next 0xEB 0x90 are skipped. So a live run shows exactly the frames that a
+// replay of its raw log shows. Live reads what the record in hand needs;
+// replay first waits 0.2 s, then reads on to the next good record.
+// Returns 0 for a frame in `frame`; 1 (live) when the bytes read held none
+// yet: a bad record or a record's worth of noise was passed over; -1 for
+// none: a short or failed read, the end of the input, an unknown flag.
 int get_frm(unsigned char* frame, int source);
 
-// After a live get_frm, whether it found a frame or not: the bytes that its
-// complete reads returned and that no earlier call gave, in arrival order,
-// so that a raw log of them holds the line's bytes exactly. Returns their
-// count and points `bytes` at them.
+// After a live get_frm, whatever it returned: the bytes that its reads took
+// off the line, short reads included, in arrival order, so that a raw log of
+// them holds the line's bytes exactly. Returns their count and points `bytes`
+// at them.
 int live_arrivals(const unsigned char** bytes);
-
-// The recording that replay reads, from its current byte (null: none).
-void set_replay_stream(std::FILE* stream);
 
 // The errno of a replay read that failed, or 0 while every read has succeeded
 // or merely met the end of the input.
 int replay_read_error();
 
-// Bytes passed over since start, by replay resynchronisation or live
-// realignment; never reset.
+// Bytes passed over since the run started, to reach a record's start.
 int32_t skipped_bytes();

@@ -1,7 +1,10 @@
 #include "service.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <limits>
+#include <unistd.h>
 
 #include "accumulator_plot.h"
 #include "controls.h"
@@ -19,6 +22,10 @@ constexpr double FRAME_TIMEOUT = 1.05; // a frame takes FRAME_SIZE * CHARACTER_T
 constexpr int LIVE_BUDGET = 1000;
 constexpr int REPLAY_BUDGET = 10000;
 constexpr double Y_LOG_FLOOR = 0.0001;
+// The raw log goes to the disk at least this long after its last sync. At
+// the line's pace (a frame every 0.133 s) every frame is synced before the
+// next is read; a flood from a faster line costs a sync per interval only.
+constexpr double SYNC_INTERVAL = 0.05;
 
 // Operator settings: reset at the start of every pass, changed by events.
 struct Settings {
@@ -36,6 +43,8 @@ const char* status = " ";
 constexpr int DUMP_LINE_BYTES = 32;
 char dump[FRAME_SIZE / DUMP_LINE_BYTES * (1 + 2 * DUMP_LINE_BYTES) + 1];
 std::FILE* raw_log = nullptr;
+bool raw_log_unsynced = false; // bytes handed to the system, not yet to the disk
+double raw_log_synced_at = 0;  // Timer() of the last sync, -infinity for none yet
 
 // Discards what the line holds, so the first read starts with fresh bytes.
 // Bounded: a line that never goes quiet cannot hold up the first frame.
@@ -75,8 +84,9 @@ void set_up_pass(int panel, int source, SpectrumStore* store) {
     settings.y_min = 0.001f;
     settings.y_max = 10.0f;
     settings.accumulate = 1;
-    clear_spectrum(store);
+    reset_spectrum(panel, store);
     show_settings(panel);
+    SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
 }
 
 void apply_x_range(int panel) {
@@ -178,32 +188,49 @@ void build_dump() {
     *out = '\0';
 }
 
-// Every byte the line gave, in order: the frame, and also bytes passed over to
-// realign on a frame, even when that frame never came. Flushed to the
-// operating system after every frame attempt, so a crash or power cut loses
-// no frame that was read. Returns false when the bytes may not be in.
+// Hands what the log holds to the disk, unless it did so less than
+// SYNC_INTERVAL ago: then the next turn does, and a line that falls quiet
+// brings one within its read time-out. A stream without a descriptor, or one
+// on something that cannot be synced, has nothing to sync.
+bool sync_raw_log() {
+    if (!raw_log_unsynced || Timer() - raw_log_synced_at < SYNC_INTERVAL) return true;
+    raw_log_unsynced = false;
+    raw_log_synced_at = Timer();
+    int descriptor = fileno(raw_log);
+    return descriptor < 0 || fdatasync(descriptor) == 0 || errno == EINVAL;
+}
+
+// Every byte the line gave, in order: frames, bytes passed over to realign
+// on one, and the bytes of a read cut short by the time-out. Flushed to the
+// system after every frame attempt and synced to the disk (see SYNC_INTERVAL),
+// so neither a crash nor a power cut loses a frame that was read. Returns
+// false when the bytes may not be in.
 bool log_arrivals() {
     const unsigned char* bytes = nullptr;
     size_t count = static_cast<size_t>(live_arrivals(&bytes));
-    return count == 0 ||
-           (std::fwrite(bytes, 1, count, raw_log) == count && std::fflush(raw_log) == 0);
+    if (count > 0 && (std::fwrite(bytes, 1, count, raw_log) != count || std::fflush(raw_log) != 0))
+        return false;
+    raw_log_unsynced = raw_log_unsynced || count > 0;
+    return sync_raw_log();
 }
 
+// A bad record or noise passed over (get_frm's 1) changes nothing but the
+// skipped count, which the panel shows after every attempt.
 void frame_turn(int panel, int source, SpectrumStore* store) {
     int result = get_frm(frame, source);
     bool logged = source != SOURCE_LIVE || log_arrivals();
-    if (result != 0) {
+    if (result < 0) {
         status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
                  : replay_read_error() != 0 ? "read error on input file"
                                             : "EOF on input file";
-    } else {
+    } else if (result == 0) {
         status = " ";
         frm_process(frame, store, panel, settings.accumulate);
         refresh_spectrum(panel, store);
         build_dump();
         SetCtrlVal(panel, PANEL_HEXDUMP, dump);
-        SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
     }
+    SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
     // Bytes lost from the log matter more than a frame that did not come.
     if (!logged) status = "raw log write error";
     SetCtrlVal(panel, PANEL_STATUS, status);
@@ -211,7 +238,11 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
 
 } // namespace
 
-void set_raw_log(std::FILE* log) { raw_log = log; }
+void set_raw_log(std::FILE* log) {
+    raw_log = log;
+    raw_log_unsynced = false;
+    raw_log_synced_at = -std::numeric_limits<double>::infinity();
+}
 
 int service(int panel, int source, SpectrumStore* store) {
     set_up_pass(panel, source, store);

@@ -11,7 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include <sys/syscall.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include "controls.h"
 #include "fake_runtime.h"
@@ -20,6 +22,17 @@
 #include "frame_source.h"
 #include "frames.h"
 #include "runtime.h"
+
+// The raw log's syncs to the disk, counted for one descriptor.
+int synced_descriptor = -1;
+int syncs = 0;
+
+// Stands in for the system's call in this test program, so that the syncs
+// can be counted; the data still reach the disk.
+extern "C" int fdatasync(int descriptor) {
+    if (descriptor == synced_descriptor) ++syncs;
+    return static_cast<int>(syscall(SYS_fdatasync, descriptor));
+}
 
 namespace {
 
@@ -59,8 +72,8 @@ Texts after_set_up(std::vector<std::string> prefixes = {}) {
 
 // A frame of mode 0 whose first spectrum bin holds `count`, the others 0.
 Bytes counts_frame(int count) {
-    return joined(frame_with(166, {static_cast<unsigned char>(count >> 4),
-                                   static_cast<unsigned char>((count & 0x0F) << 4)}));
+    return joined(sealed(frame_with(166, {static_cast<unsigned char>(count >> 4),
+                                          static_cast<unsigned char>((count & 0x0F) << 4)})));
 }
 
 // The raw log: keeps the bytes, and notes the last run-time call before each
@@ -82,17 +95,18 @@ class Service : public ::testing::Test {
     void SetUp() override {
         fake::reset();
         init(&store);
+        start_frames(SOURCE_LIVE, nullptr);
         ASSERT_NE(log, nullptr);
         set_raw_log(log);
     }
     void TearDown() override {
         set_raw_log(nullptr);
-        set_replay_stream(nullptr);
+        start_frames(SOURCE_REPLAY, nullptr);
         if (log != nullptr) std::fclose(log);
     }
     int live() { return service(PANEL, SOURCE_LIVE, &store); }
     int replay(std::FILE* recording = nullptr) {
-        set_replay_stream(recording);
+        start_frames(SOURCE_REPLAY, recording);
         return service(PANEL, SOURCE_REPLAY, &store);
     }
     SpectrumStore store{};
@@ -187,11 +201,11 @@ TEST_F(Service, EveryPassStartsWithItsSettingsShownAndAnEmptySpectrum) {
     EXPECT_EQ(Texts(texts.begin(), std::find(texts.begin(), texts.end(), POLL)), (Texts{
         STATUS + R"("setting up serial port"))", "SetComTime(1, 0.1)",
         "ComRdByte(1)", "ComRdByte(1)", "ComRdByte(1)", "ComRdByte(1)",
-        "SetComTime(1, 1.05)", STATUS + R"("serial port ready"))",
-        "SetCtrlVal(1, PANEL_XMIN, 0)", "SetCtrlVal(1, PANEL_XMAX, 4095)",
+        "SetComTime(1, 1.05)", STATUS + R"("serial port ready"))", CLEAR_GRAPH, "SetCtrlVal(1, PANEL_XMIN, 0)", "SetCtrlVal(1, PANEL_XMAX, 4095)",
         "SetCtrlVal(1, PANEL_YMIN, 0.0010000000474974513)", "SetCtrlVal(1, PANEL_YMAX, 10)",
         "SetCtrlVal(1, PANEL_ACCUMULATE, 1)", BUDGET + "1000)", RUN_ON,
-        "SetAxisRange(1, PANEL_SPECTRUM, 0, 0, 4095, 0, 0.0010000000474974513, 10)"}));
+        "SetAxisRange(1, PANEL_SPECTRUM, 0, 0, 4095, 0, 0.0010000000474974513, 10)",
+        SKIPPED + std::to_string(skipped_bytes()) + ")"}));
     // clang-format on
     EXPECT_EQ(store.mode_frames[0], 1);
     EXPECT_EQ(store.counts[0][0], 300);
@@ -215,12 +229,14 @@ TEST_F(Service, FlushOfALineThatNeverGoesQuietEndsAfterTwoSeconds) {
 TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
     fake::set_control(PANEL_XLOG, 1);
     fake::push_events({PANEL_XLOG, 0});
-    Frame frame = frame_with(0, {0xEB, 0x90, 0x5A, 0xC3, 0x1F}); // shows only in the dump
+    // Shows only in the dump, with its checksum 0xEB+0x5A+0x1F, 0x90+0xC3.
+    Frame frame = sealed(frame_with(0, {0xEB, 0x90, 0x5A, 0xC3, 0x1F}));
     fake::push_read(joined(frame));
     EXPECT_EQ(live(), 1);
     std::string dump = "\nEB905AC31F" + std::string(54, '0');
-    for (int line = 1; line < 8; ++line)
+    for (int line = 1; line < 7; ++line)
         dump += "\n" + std::string(64, '0');
+    dump += "\n" + std::string(60, '0') + "6553";
     Texts texts = fake::texts();
     // clang-format off
     EXPECT_EQ(Texts(std::find(texts.begin(), texts.end(), POLL), texts.end()), (Texts{
@@ -241,27 +257,41 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
     EXPECT_EQ(sink.bytes, joined(frame));
 }
 
-// The raw log holds every byte the line gave, in order: bytes passed over to
-// realign, and a block whose frame never completed. A short or failed read
-// gives no frame, shows only its status and leaves nothing in the log.
+// The raw log holds every byte the line gave, in order, those of a read cut
+// short by the time-out included; they also begin the next record. A record
+// that fails the checksum is logged and counted as skipped, and neither
+// shown nor accumulated: a live run takes the frames a replay of its log
+// takes. The skipped count shows after every attempt.
 TEST_F(Service, LiveAttemptsShowTheirStatusAndLogEveryByteInOrder) {
-    Frame a = frame_with(0, {0xEB, 0x90, 0x0A});
-    Frame b = frame_with(0, {0xEB, 0x90, 0x0B});
+    Frame a = sealed(frame_with(0, {0xEB, 0x90, 0x0A}));
+    Frame c = sealed(frame_with(0, {0xEB, 0x90, 0x0C}));
     fake::push_read(joined(a));
-    fake::push_read(Bytes(200, 0x77));
+    fake::push_read(Bytes(100, 0x77)); // then the line falls silent
     fake::push_read_error(-5);
-    Bytes line = joined(Bytes{0x33}, b, Bytes(100, 0x44), Bytes(a.begin(), a.begin() + 200));
-    fake::push_line(line);
-    fake::push_events({0, 0, 0, 0, 0});
-    std::string skipped = std::to_string(skipped_bytes());
-    std::string one_more = std::to_string(skipped_bytes() + 1);
+    fake::push_line(joined(Bytes{0x33}, c));
+    fake::push_events({0, 0, 0, 0, 0, 0});
+    auto skipped = [](int more) { return SKIPPED + std::to_string(skipped_bytes() + more) + ")"; };
+    Texts expected = {skipped(0), SHOWN_OK,   skipped(0),   LINE_ERROR, skipped(0),   LINE_ERROR,
+                      skipped(1), LINE_ERROR, skipped(101), SHOWN_OK,   skipped(101), LINE_ERROR};
     EXPECT_EQ(live(), 1);
-    EXPECT_EQ(after_set_up({STATUS, SKIPPED}),
-              (Texts{SKIPPED + skipped + ")", SHOWN_OK, LINE_ERROR, LINE_ERROR,
-                     SKIPPED + one_more + ")", SHOWN_OK, LINE_ERROR}));
-    EXPECT_EQ(sink.bytes, joined(a, Bytes(line.begin(), line.begin() + 1 + 256 + 256)));
+    EXPECT_EQ(after_set_up({STATUS, SKIPPED}), expected);
+    EXPECT_EQ(sink.bytes, joined(a, Bytes(100, 0x77), Bytes{0x33}, c));
     EXPECT_EQ(fake::texts({"SetCtrlVal(1, PANEL_HEXDUMP, "}).size(), 2u);
     EXPECT_EQ(store.mode_frames[0], 2);
+}
+
+// At the line's pace every frame is on the disk before the next is read.
+TEST_F(Service, LiveRawLogIsSyncedToTheDiskAfterEveryFrameAtTheLinesPace) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    set_raw_log(file);
+    synced_descriptor = fileno(file);
+    syncs = 0;
+    fake::push_line(joined(counts_frame(1), counts_frame(2), counts_frame(3)));
+    fake::push_events({0, 0, 0});
+    EXPECT_EQ(live(), 1);
+    EXPECT_EQ(syncs, 3);
+    std::fclose(file);
 }
 
 TEST_F(Service, FailedRawLogWriteShowsOnTheStatusLineAndTheFrameIsStillShown) {
@@ -295,9 +325,10 @@ TEST_F(Service, ReplayPacesEveryAttemptAndShowsTheEnd) {
     EXPECT_EQ(replay(recording), 1);
     std::fclose(recording);
     const std::string end = STATUS + R"("EOF on input file"))";
+    const std::string shown_skipped = SKIPPED + skipped + ")";
     EXPECT_EQ(after_set_up({"Delay(", BUDGET, SKIPPED, STATUS, "SetCtrlAttribute("}),
-              (Texts{"Delay(0.2)", BUDGET + "9999)", SKIPPED + skipped + ")", SHOWN_OK,
-                     "Delay(0.2)", end, X_LOG + "1)", "Delay(0.2)", end}));
+              (Texts{"Delay(0.2)", BUDGET + "9999)", shown_skipped, SHOWN_OK, "Delay(0.2)",
+                     shown_skipped, end, X_LOG + "1)", "Delay(0.2)", shown_skipped, end}));
     EXPECT_TRUE(sink.bytes.empty());
 }
 
@@ -309,7 +340,9 @@ TEST_F(Service, ReplayReadErrorShowsAsSuchNotAsTheEnd) {
     EXPECT_EQ(replay(directory), 1);
     std::fclose(directory);
     const std::string read_error = STATUS + R"("read error on input file"))";
-    EXPECT_EQ(after_set_up(), (Texts{"Delay(0.2)", read_error, "Delay(0.2)", read_error}));
+    const std::string none_skipped = SKIPPED + std::to_string(skipped_bytes()) + ")";
+    EXPECT_EQ(after_set_up(), (Texts{"Delay(0.2)", none_skipped, read_error, "Delay(0.2)",
+                                     none_skipped, read_error}));
 }
 
 // Fields by mode -------------------------------------------------------------------
