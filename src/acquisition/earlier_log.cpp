@@ -1,10 +1,16 @@
 #include "earlier_log.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
+#include <stdio.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -25,16 +31,46 @@ std::string local_stamp(fs::file_time_type time) {
     return stamp;
 }
 
-// The first name of the series that names nothing yet, or an empty path.
-fs::path free_name(const fs::path& log, const std::string& stamp) {
+// Renames `from` to `to` unless `to` exists, in one step, so that another
+// program choosing the same name at the same moment cannot lose either file.
+// A file system without such a rename gets a hard link and an unlink, which
+// refuse to replace as well; one without hard links (FAT) only a check
+// before the rename. errno is EEXIST when `to` was taken.
+bool rename_unless_taken(const fs::path& from, const fs::path& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (link(from.c_str(), to.c_str()) == 0) {
+        // Left with both names, the new log would empty the one moved aside.
+        if (unlink(from.c_str()) == 0) return true;
+        int reason = errno;
+        unlink(to.c_str());
+        errno = reason;
+        return false;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return false;
+    struct stat taken {};
+    if (lstat(to.c_str(), &taken) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Moves `log` to the first name of the series that names nothing yet.
+// Returns that name, or an empty path with the reason in `error`.
+fs::path move_to_free_name(const fs::path& log, const std::string& stamp, std::string* error) {
     fs::path base = log.parent_path() / (log.stem().string() + "-" + stamp);
     std::string extension = log.extension().string();
     for (int suffix = 0; suffix <= MOST_SUFFIXES; ++suffix) {
         fs::path name = base;
         name += (suffix == 0 ? "" : "-" + std::to_string(suffix)) + extension;
-        std::error_code ignored;
-        if (!fs::exists(fs::symlink_status(name, ignored))) return name;
+        if (rename_unless_taken(log, name)) return name;
+        if (errno != EEXIST) {
+            *error = std::strerror(errno);
+            return {};
+        }
     }
+    *error = "every name for it is taken";
     return {};
 }
 
@@ -45,16 +81,12 @@ bool move_earlier_log_aside(const char* path, std::string* error) {
     fs::path log(path);
     if (!fs::is_regular_file(log, code) || fs::file_size(log, code) == 0) return true;
     fs::file_time_type modified = fs::last_write_time(log, code);
-    fs::path aside = code ? fs::path() : free_name(log, local_stamp(modified));
-    if (aside.empty()) {
-        *error = code ? code.message() : "every name for it is taken";
-        return false;
-    }
-    fs::rename(log, aside, code);
     if (code) {
         *error = code.message();
         return false;
     }
+    fs::path aside = move_to_free_name(log, local_stamp(modified), error);
+    if (aside.empty()) return false;
     std::fprintf(stderr, "kxview: earlier raw log %s moved to %s\n", path, aside.c_str());
     return true;
 }
