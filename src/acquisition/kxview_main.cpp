@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
 #include "command_line.h"
 #include "controls.h"
@@ -30,6 +32,12 @@ struct Sources {
     std::FILE* replay = nullptr;
 };
 
+// Start-up failures keep their line on standard output, which scripts read,
+// and give the path and the reason on standard error.
+void say_why(const char* path, const char* reason) {
+    std::fprintf(stderr, "kxview: %s: %s\n", path, reason);
+}
+
 // Opens the port and creates the raw log, empty, even when the port fails;
 // an earlier log is moved aside first and never emptied. Prints the reason
 // and returns false on failure, leaving nothing open.
@@ -39,13 +47,17 @@ bool open_live(Sources* s) {
     std::string kept_error;
     bool kept = move_earlier_log_aside(RAW_LOG, &kept_error);
     if (kept) s->raw_log = std::fopen(RAW_LOG, "wb");
+    int log_errno = errno;
     if (result < 0) {
         std::printf("%d COM1 port error %d\n", result, port_errno);
+        say_why(LINE_NAME, std::strerror(port_errno));
     } else if (!kept) {
         std::printf("Cannot move earlier raw log %s aside: %s\n", RAW_LOG, kept_error.c_str());
+        say_why(RAW_LOG, kept_error.c_str());
         CloseCom(LINE_PORT);
     } else if (s->raw_log == nullptr) {
         std::printf("Cannot create raw log %s\n", RAW_LOG);
+        say_why(RAW_LOG, std::strerror(log_errno));
         CloseCom(LINE_PORT);
     } else {
         return true;
@@ -58,9 +70,12 @@ bool open_replay(Sources* s, const char* path) {
     // A directory opens as a stream on this system, but its first read fails,
     // which the operator would see only as "EOF on input file".
     std::error_code ignored;
-    if (!std::filesystem::is_directory(path, ignored)) s->replay = std::fopen(path, "rb");
+    bool directory = std::filesystem::is_directory(path, ignored);
+    if (!directory) s->replay = std::fopen(path, "rb");
     if (s->replay == nullptr) {
+        int reason = directory ? EISDIR : errno;
         std::printf("Cannot open input file %s\n", path);
+        say_why(path, std::strerror(reason));
         return false;
     }
     s->source = SOURCE_REPLAY;
@@ -70,6 +85,9 @@ bool open_replay(Sources* s, const char* path) {
 void close_sources(const Sources& s) {
     if (s.source == SOURCE_LIVE) {
         CloseCom(LINE_PORT);
+        // What the last frames left for the next periodic sync goes now.
+        std::fflush(s.raw_log);
+        fdatasync(fileno(s.raw_log));
         std::fclose(s.raw_log);
     } else {
         std::fclose(s.replay);
@@ -108,12 +126,13 @@ int kxview_main(int argc, char** argv) {
     int panel = LoadPanel(0, PANEL_FILE, PANEL);
     if (panel < 0) {
         std::printf("Cannot load panel %s: %s\n", PANEL_FILE, PanelLoadError());
+        say_why(PANEL_FILE, PanelLoadError());
         close_sources(sources);
         return 1;
     }
     DisplayPanel(panel);
     set_raw_log(sources.raw_log);
-    set_replay_stream(sources.replay);
+    start_frames(sources.source, sources.replay);
     while (service(panel, sources.source, &store) == 0) {
     }
     DiscardPanel(panel);

@@ -82,9 +82,10 @@ struct StartCase {
 const StartCase START_CASES[] = {
     {"a port failure leaves an empty log, the earlier one moved aside", {"kxview"},
      [] { write_earlier_log(); fake::set_open_result(-2, ENOENT); },
-     1, port_error(-2, ENOENT), moved_to(aside(0)), {OPEN_PORT}, "", {{aside(0), EARLIER}}},
+     1, port_error(-2, ENOENT), moved_to(aside(0)) + "kxview: COM1: No such file or directory\n",
+     {OPEN_PORT}, "", {{aside(0), EARLIER}}},
     {"a raw log that cannot be created", {"kxview"}, [] { fs::create_directory("varno.dat"); },
-     1, "Cannot create raw log varno.dat\n", "", {OPEN_PORT, CLOSE_PORT}, std::nullopt},
+     1, "Cannot create raw log varno.dat\n", "kxview: varno.dat: Is a directory\n", {OPEN_PORT, CLOSE_PORT}, std::nullopt},
     // Rather than empty the earlier log, no live start.
     {"an earlier log with every name for it taken", {"kxview"},
      [] {
@@ -92,18 +93,19 @@ const StartCase START_CASES[] = {
              write_file(aside(suffix), "");
          write_earlier_log();
      },
-     1, "Cannot move earlier raw log varno.dat aside: every name for it is taken\n", "",
+     1, "Cannot move earlier raw log varno.dat aside: every name for it is taken\n",
+     "kxview: varno.dat: every name for it is taken\n",
      {OPEN_PORT, CLOSE_PORT}, EARLIER},
     {"no display", {"kxview"}, [] { fake::set_display_result(-1); },
      1, NO_DISPLAY, "", {OPEN_PORT, OPEN_DISPLAY, CLOSE_PORT}, ""},
     {"panel load failure", {"kxview"}, [] { fake::set_load_result(-1, "no such file"); },
-     1, "Cannot load panel kx.uir: no such file\n", "",
+     1, "Cannot load panel kx.uir: no such file\n", "kxview: kx.uir: no such file\n",
      {OPEN_PORT, OPEN_DISPLAY, LOAD_PANEL, CLOSE_PORT}, ""},
     {"missing recording", {"kxview", "missing.dat"}, [] {},
-     1, "Cannot open input file missing.dat\n", "", {}, std::nullopt},
+     1, "Cannot open input file missing.dat\n", "kxview: missing.dat: No such file or directory\n", {}, std::nullopt},
     // A directory opens as a stream, but would replay as an empty recording.
     {"a directory as the recording", {"kxview", "recordings"}, [] { fs::create_directory("recordings"); },
-     1, "Cannot open input file recordings\n", "", {}, std::nullopt},
+     1, "Cannot open input file recordings\n", "kxview: recordings: Is a directory\n", {}, std::nullopt},
     {"two recordings", {"kxview", "rec.dat", "rec.dat"}, [] { write_file("rec.dat", FRAME_BYTES); },
      2, "", "kxview: one recording at most\n" + USAGE, {}, std::nullopt},
     {"help", {"kxview", "-h"}, [] {}, 0, HELP, "", {}, std::nullopt},
