@@ -73,16 +73,16 @@ int write_recording(const SimArgs& args) {
     unsigned char frame[FRAME_SIZE];
     std::vector<unsigned char> bytes;
     int64_t count = args.count < 0 ? DEFAULT_FILE_COUNT : args.count;
-    bool written = true;
-    for (int64_t i = 0; i < count && written; ++i) {
+    int error = 0; // errno of the first failed call: later calls may change errno
+    for (int64_t i = 0; i < count && error == 0; ++i) {
         instrument.next_frame(frame);
         bytes.clear();
         faults.emit(frame, &bytes, &tally);
-        written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) error = errno;
     }
-    written = std::fclose(out) == 0 && written;
-    if (!written) {
-        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, args.out, std::strerror(errno));
+    if (std::fclose(out) != 0 && error == 0) error = errno;
+    if (error != 0) {
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, args.out, std::strerror(error));
         return 1;
     }
     report(tally, 0);
