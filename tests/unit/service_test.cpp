@@ -20,6 +20,7 @@
 #include "files.h"
 #include "frame_process.h"
 #include "frame_source.h"
+#include "frame_values.h"
 #include "frames.h"
 #include "runtime.h"
 
@@ -72,8 +73,10 @@ Texts after_set_up(std::vector<std::string> prefixes = {}) {
 
 // A frame of mode 0 whose first spectrum bin holds `count`, the others 0.
 Bytes counts_frame(int count) {
-    return joined(sealed(frame_with(166, {static_cast<unsigned char>(count >> 4),
-                                          static_cast<unsigned char>((count & 0x0F) << 4)})));
+    Frame frame = frame_with(0, {0xEB, 0x90});
+    put(&frame, 166,
+        {static_cast<unsigned char>(count >> 4), static_cast<unsigned char>((count & 0x0F) << 4)});
+    return joined(sealed(frame));
 }
 
 // The raw log: keeps the bytes, and notes the last run-time call before each
@@ -278,6 +281,35 @@ TEST_F(Service, LiveAttemptsShowTheirStatusAndLogEveryByteInOrder) {
     EXPECT_EQ(sink.bytes, joined(a, Bytes(100, 0x77), Bytes{0x33}, c));
     EXPECT_EQ(fake::texts({"SetCtrlVal(1, PANEL_HEXDUMP, "}).size(), 2u);
     EXPECT_EQ(store.mode_frames[0], 2);
+}
+
+// A faulty line: live takes into the spectrum exactly what a replay of its
+// raw log takes, so the science result does not depend on how it was watched.
+TEST_F(Service, LiveSpectrumIsTheSpectrumOfItsRawLogReplayed) {
+    Bytes corrupted = counts_frame(1000), cut_short = counts_frame(500);
+    corrupted[100] ^= 0x01;
+    cut_short.resize(100);
+    fake::push_line(joined(counts_frame(10), Bytes(37, 0x44), counts_frame(20), corrupted,
+                           cut_short, counts_frame(30), Bytes(5, 0x90)));
+    fake::push_events(std::vector<int>(40, 0));
+    EXPECT_EQ(live(), 1);
+    EXPECT_EQ(store.counts[0][0], 10 + 20 + 30);
+    EXPECT_EQ(store.mode_frames[0], 3);
+    SpectrumStore replayed{};
+    init(&replayed);
+    std::FILE* raw_log = file_of(sink.bytes);
+    start_frames(SOURCE_REPLAY, raw_log);
+    Frame frame{};
+    while (get_frm(frame.data(), SOURCE_REPLAY) == 0) {
+        FrameValues values;
+        decode_frame(frame.data(), &values);
+        accumulate_counts(&replayed, values, 1);
+    }
+    std::fclose(raw_log);
+    EXPECT_EQ(std::vector<int32_t>(&store.counts[0][0], &store.counts[0][0] + CHANNEL_COUNT),
+              std::vector<int32_t>(&replayed.counts[0][0], &replayed.counts[0][0] + CHANNEL_COUNT));
+    EXPECT_EQ(std::vector<int32_t>(store.mode_frames, store.mode_frames + MODE_COUNT),
+              std::vector<int32_t>(replayed.mode_frames, replayed.mode_frames + MODE_COUNT));
 }
 
 // At the line's pace every frame is on the disk before the next is read.
