@@ -16,6 +16,7 @@
 #include "frame_process.h"
 #include "frame_values.h"
 #include "fuzz_check.h"
+#include "kxview_storage.h"
 
 namespace {
 
@@ -113,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     decode_frame(in.frame, &v);
     check_values(in.frame, v);
 
+    fresh_storage();
     fake::reset();
     SpectrumStore store{};
     init(&store);

@@ -16,6 +16,7 @@
 #include "frame_format.h"
 #include "frame_source.h"
 #include "fuzz_check.h"
+#include "kxview_storage.h"
 #include "record_reader.h"
 
 namespace {
@@ -44,6 +45,7 @@ Taken replayed(const uint8_t* data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fresh_storage();
     fake::reset();
     fake::push_line(std::vector<unsigned char>(data, data + size));
     start_frames(SOURCE_LIVE, nullptr);

@@ -1,6 +1,7 @@
 #include "accumulator_plot.h"
 
 #include "controls.h"
+#include "kxview_storage.h"
 #include "runtime.h"
 
 namespace {
@@ -15,10 +16,9 @@ constexpr int COLOUR = 0xFF;
 } // namespace
 
 void plot_spectrum(int panel, const SpectrumStore* store) {
-    static float plot[CHANNEL_COUNT]; // process-wide: no allocation per frame
-    normalise(store, plot);
+    normalise(store, kx.plot);
     DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1);
-    PlotXY(panel, PANEL_SPECTRUM, store->bin_pos, plot, CHANNEL_COUNT, TYPE_INT16, TYPE_FLOAT,
+    PlotXY(panel, PANEL_SPECTRUM, store->bin_pos, kx.plot, CHANNEL_COUNT, TYPE_INT16, TYPE_FLOAT,
            PLOT_STYLE, POINT_STYLE, LINE_STYLE, POINT_FREQUENCY, COLOUR);
 }
 

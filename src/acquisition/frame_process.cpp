@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "frame_values.h"
+#include "kxview_storage.h"
 #include "runtime.h"
 
 namespace {
@@ -37,7 +38,7 @@ void show_counter(int panel, const FrameValues& v) {
 } // namespace
 
 void frm_process(const unsigned char* frame, SpectrumStore* store, int panel, int accumulate) {
-    static FrameValues v; // process-wide working storage: nothing allocated per frame
+    FrameValues& v = kx.values;
     decode_frame(frame, &v);
     show_words(panel, v);
     show_scaled(panel, v);

@@ -11,6 +11,7 @@
 #include "controls.h"
 #include "earlier_log.h"
 #include "frame_source.h"
+#include "kxview_storage.h"
 #include "runtime.h"
 #include "serial_line.h"
 #include "service.h"
@@ -22,8 +23,6 @@ constexpr const char* PANEL_FILE = "kx.uir";
 constexpr ToolText KXVIEW{"kxview", "usage: kxview [RECORDING]",
                           "  without RECORDING: live from COM1, logging every frame to varno.dat\n"
                           "  with RECORDING: replay of a recorded file of 256-byte frames\n"};
-
-SpectrumStore store; // the one store of the run, all zero at start
 
 // The sources of one run: the port and the raw log (live), or the recording.
 struct Sources {
@@ -122,7 +121,7 @@ int kxview_main(int argc, char** argv) {
         close_sources(sources);
         return 1;
     }
-    init(&store);
+    init(&kx.store);
     int panel = LoadPanel(0, PANEL_FILE, PANEL);
     if (panel < 0) {
         std::printf("Cannot load panel %s: %s\n", PANEL_FILE, PanelLoadError());
@@ -133,7 +132,7 @@ int kxview_main(int argc, char** argv) {
     DisplayPanel(panel);
     set_raw_log(sources.raw_log);
     start_frames(sources.source, sources.replay);
-    while (service(panel, sources.source, &store) == 0) {
+    while (service(panel, sources.source, &kx.store) == 0) {
     }
     DiscardPanel(panel);
     close_sources(sources);

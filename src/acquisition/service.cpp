@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <limits>
 #include <unistd.h>
 
 #include "accumulator_plot.h"
@@ -11,6 +10,7 @@
 #include "frame_format.h"
 #include "frame_process.h"
 #include "frame_source.h"
+#include "kxview_storage.h"
 #include "runtime.h"
 #include "serial_line.h"
 
@@ -27,25 +27,6 @@ constexpr double Y_LOG_FLOOR = 0.0001;
 // next is read; a flood from a faster line costs a sync per interval only.
 constexpr double SYNC_INTERVAL = 0.05;
 
-// Operator settings: reset at the start of every pass, changed by events.
-struct Settings {
-    int32_t x_min, x_max;
-    float y_min, y_max;
-    int budget;     // spectrum plots left in this accumulation run
-    int accumulate; // 0 off, > 0 add, < 0 subtract
-};
-
-Settings settings;
-unsigned char frame[FRAME_SIZE];
-// What the status line shows after this frame attempt.
-const char* status = " ";
-// Eight lines of 64 hex digits, each preceded by a newline.
-constexpr int DUMP_LINE_BYTES = 32;
-char dump[FRAME_SIZE / DUMP_LINE_BYTES * (1 + 2 * DUMP_LINE_BYTES) + 1];
-std::FILE* raw_log = nullptr;
-bool raw_log_unsynced = false; // bytes handed to the system, not yet to the disk
-double raw_log_synced_at = 0;  // Timer() of the last sync, -infinity for none yet
-
 // Discards what the line holds, so the first read starts with fresh bytes.
 // Bounded: a line that never goes quiet cannot hold up the first frame.
 void flush_port() {
@@ -59,44 +40,44 @@ void flush_port() {
 // A new pass shows the settings it starts with, so that the panel and the
 // settings in effect agree, and a new run is not marked as ended.
 void show_settings(int panel) {
-    SetCtrlVal(panel, PANEL_XMIN, settings.x_min);
-    SetCtrlVal(panel, PANEL_XMAX, settings.x_max);
-    SetCtrlVal(panel, PANEL_YMIN, static_cast<double>(settings.y_min));
-    SetCtrlVal(panel, PANEL_YMAX, static_cast<double>(settings.y_max));
-    SetCtrlVal(panel, PANEL_ACCUMULATE, settings.accumulate);
-    SetCtrlVal(panel, PANEL_NFRAMES, settings.budget);
+    SetCtrlVal(panel, PANEL_XMIN, kx.settings.x_min);
+    SetCtrlVal(panel, PANEL_XMAX, kx.settings.x_max);
+    SetCtrlVal(panel, PANEL_YMIN, static_cast<double>(kx.settings.y_min));
+    SetCtrlVal(panel, PANEL_YMAX, static_cast<double>(kx.settings.y_max));
+    SetCtrlVal(panel, PANEL_ACCUMULATE, kx.settings.accumulate);
+    SetCtrlVal(panel, PANEL_NFRAMES, kx.settings.budget);
     SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ON);
-    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, settings.x_min, settings.x_max, AXIS_MANUAL,
-                 settings.y_min, settings.y_max);
+    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, kx.settings.x_min, kx.settings.x_max,
+                 AXIS_MANUAL, kx.settings.y_min, kx.settings.y_max);
 }
 
 void set_up_pass(int panel, int source, SpectrumStore* store) {
     if (source == SOURCE_LIVE) {
         SetCtrlVal(panel, PANEL_STATUS, "setting up serial port");
         flush_port();
-        settings.budget = LIVE_BUDGET;
+        kx.settings.budget = LIVE_BUDGET;
         SetCtrlVal(panel, PANEL_STATUS, "serial port ready");
     } else {
-        settings.budget = REPLAY_BUDGET;
+        kx.settings.budget = REPLAY_BUDGET;
     }
-    settings.x_min = 0;
-    settings.x_max = 4095;
-    settings.y_min = 0.001f;
-    settings.y_max = 10.0f;
-    settings.accumulate = 1;
+    kx.settings.x_min = 0;
+    kx.settings.x_max = 4095;
+    kx.settings.y_min = 0.001f;
+    kx.settings.y_max = 10.0f;
+    kx.settings.accumulate = 1;
     reset_spectrum(panel, store);
     show_settings(panel);
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
 }
 
 void apply_x_range(int panel) {
-    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, settings.x_min, settings.x_max, AXIS_KEEP,
-                 settings.y_min, settings.y_max);
+    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, kx.settings.x_min, kx.settings.x_max,
+                 AXIS_KEEP, kx.settings.y_min, kx.settings.y_max);
 }
 
 void apply_y_range(int panel) {
-    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_KEEP, settings.x_min, settings.x_max, AXIS_MANUAL,
-                 settings.y_min, settings.y_max);
+    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_KEEP, kx.settings.x_min, kx.settings.x_max,
+                 AXIS_MANUAL, kx.settings.y_min, kx.settings.y_max);
 }
 
 // A log y axis needs a positive minimum. The float minimum is compared with
@@ -105,9 +86,9 @@ void apply_y_range(int panel) {
 void switch_y_log(int panel, int control) {
     int on = 0;
     GetCtrlVal(panel, control, &on);
-    if (on == 1 && settings.y_min < Y_LOG_FLOOR) {
-        settings.y_min = static_cast<float>(Y_LOG_FLOOR);
-        SetCtrlVal(panel, PANEL_YMIN, static_cast<double>(settings.y_min));
+    if (on == 1 && kx.settings.y_min < Y_LOG_FLOOR) {
+        kx.settings.y_min = static_cast<float>(Y_LOG_FLOOR);
+        SetCtrlVal(panel, PANEL_YMIN, static_cast<double>(kx.settings.y_min));
         apply_y_range(panel);
     }
     SetCtrlAttribute(panel, PANEL_SPECTRUM, ATTR_YMAP_MODE, on != 0);
@@ -116,9 +97,9 @@ void switch_y_log(int panel, int control) {
 // The operator switched accumulation: off ends the run; Add or Subtract with
 // plots left starts a new one.
 void mark_run(int panel) {
-    if (settings.accumulate == 0)
+    if (kx.settings.accumulate == 0)
         SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ENDED);
-    else if (settings.budget != 0)
+    else if (kx.settings.budget != 0)
         SetCtrlAttribute(panel, PANEL_NFRAMES, ATTR_RUN_STATE, RUN_ON);
 }
 
@@ -127,16 +108,16 @@ void mark_run(int panel) {
 // instead. The test is for nonzero: a negative budget runs on, and is held
 // at its lowest value rather than wrapping round to 0.
 void refresh_spectrum(int panel, const SpectrumStore* store) {
-    if (settings.accumulate == 0) return;
-    if (settings.budget == 0) {
-        settings.accumulate = 0;
+    if (kx.settings.accumulate == 0) return;
+    if (kx.settings.budget == 0) {
+        kx.settings.accumulate = 0;
         mark_run(panel);
         SetCtrlVal(panel, PANEL_ACCUMULATE, 0);
         return;
     }
     plot_spectrum(panel, store);
-    if (settings.budget != INT_MIN) --settings.budget;
-    SetCtrlVal(panel, PANEL_NFRAMES, settings.budget);
+    if (kx.settings.budget != INT_MIN) --kx.settings.budget;
+    SetCtrlVal(panel, PANEL_NFRAMES, kx.settings.budget);
 }
 
 // Answers a commit on an operator input. Inputs are read and applied on the
@@ -146,25 +127,25 @@ bool answer_event(int panel, int event_panel, int control, SpectrumStore* store)
     int on = 0;
     switch (control) {
     case PANEL_XMIN:
-        GetCtrlVal(event_panel, control, &settings.x_min);
+        GetCtrlVal(event_panel, control, &kx.settings.x_min);
         apply_x_range(event_panel);
         break;
     case PANEL_XMAX:
-        GetCtrlVal(event_panel, control, &settings.x_max);
+        GetCtrlVal(event_panel, control, &kx.settings.x_max);
         apply_x_range(event_panel);
         break;
     case PANEL_YMIN:
-        GetCtrlVal(event_panel, control, &settings.y_min);
+        GetCtrlVal(event_panel, control, &kx.settings.y_min);
         apply_y_range(event_panel);
         break;
     case PANEL_YMAX:
-        GetCtrlVal(event_panel, control, &settings.y_max);
+        GetCtrlVal(event_panel, control, &kx.settings.y_max);
         apply_y_range(event_panel);
         break;
-    case PANEL_NFRAMES: GetCtrlVal(event_panel, control, &settings.budget); break;
+    case PANEL_NFRAMES: GetCtrlVal(event_panel, control, &kx.settings.budget); break;
     case PANEL_RESET: reset_spectrum(panel, store); break;
     case PANEL_ACCUMULATE:
-        GetCtrlVal(event_panel, control, &settings.accumulate);
+        GetCtrlVal(event_panel, control, &kx.settings.accumulate);
         mark_run(event_panel);
         break;
     case PANEL_XLOG:
@@ -179,11 +160,11 @@ bool answer_event(int panel, int event_panel, int control, SpectrumStore* store)
 
 void build_dump() {
     static constexpr char HEX[] = "0123456789ABCDEF";
-    char* out = dump;
+    char* out = kx.dump;
     for (int i = 0; i < FRAME_SIZE; ++i) {
         if (i % DUMP_LINE_BYTES == 0) *out++ = '\n';
-        *out++ = HEX[frame[i] >> 4];
-        *out++ = HEX[frame[i] & 0x0F];
+        *out++ = HEX[kx.frame[i] >> 4];
+        *out++ = HEX[kx.frame[i] & 0x0F];
     }
     *out = '\0';
 }
@@ -193,10 +174,10 @@ void build_dump() {
 // brings one within its read time-out. A stream without a descriptor, or one
 // on something that cannot be synced, has nothing to sync.
 bool sync_raw_log() {
-    if (!raw_log_unsynced || Timer() - raw_log_synced_at < SYNC_INTERVAL) return true;
-    raw_log_unsynced = false;
-    raw_log_synced_at = Timer();
-    int descriptor = fileno(raw_log);
+    if (!kx.raw_log_unsynced || Timer() - kx.raw_log_synced_at < SYNC_INTERVAL) return true;
+    kx.raw_log_unsynced = false;
+    kx.raw_log_synced_at = Timer();
+    int descriptor = fileno(kx.raw_log);
     return descriptor < 0 || fdatasync(descriptor) == 0 || errno == EINVAL;
 }
 
@@ -208,41 +189,38 @@ bool sync_raw_log() {
 bool log_arrivals() {
     const unsigned char* bytes = nullptr;
     size_t count = static_cast<size_t>(live_arrivals(&bytes));
-    if (count > 0 && (std::fwrite(bytes, 1, count, raw_log) != count || std::fflush(raw_log) != 0))
+    if (count > 0 &&
+        (std::fwrite(bytes, 1, count, kx.raw_log) != count || std::fflush(kx.raw_log) != 0))
         return false;
-    raw_log_unsynced = raw_log_unsynced || count > 0;
+    kx.raw_log_unsynced = kx.raw_log_unsynced || count > 0;
     return sync_raw_log();
 }
 
 // A bad record or noise passed over (get_frm's 1) changes nothing but the
 // skipped count, which the panel shows after every attempt.
 void frame_turn(int panel, int source, SpectrumStore* store) {
-    int result = get_frm(frame, source);
+    int result = get_frm(kx.frame, source);
     bool logged = source != SOURCE_LIVE || log_arrivals();
     if (result < 0) {
-        status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
-                 : replay_read_error() != 0 ? "read error on input file"
-                                            : "EOF on input file";
+        kx.status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
+                    : replay_read_error() != 0 ? "read error on input file"
+                                               : "EOF on input file";
     } else if (result == 0) {
-        status = " ";
-        frm_process(frame, store, panel, settings.accumulate);
+        kx.status = " ";
+        frm_process(kx.frame, store, panel, kx.settings.accumulate);
         refresh_spectrum(panel, store);
         build_dump();
-        SetCtrlVal(panel, PANEL_HEXDUMP, dump);
+        SetCtrlVal(panel, PANEL_HEXDUMP, kx.dump);
     }
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
     // Bytes lost from the log matter more than a frame that did not come.
-    if (!logged) status = "raw log write error";
-    SetCtrlVal(panel, PANEL_STATUS, status);
+    if (!logged) kx.status = "raw log write error";
+    SetCtrlVal(panel, PANEL_STATUS, kx.status);
 }
 
 } // namespace
 
-void set_raw_log(std::FILE* log) {
-    raw_log = log;
-    raw_log_unsynced = false;
-    raw_log_synced_at = -std::numeric_limits<double>::infinity();
-}
+void set_raw_log(std::FILE* log) { kx.raw_log = log; }
 
 int service(int panel, int source, SpectrumStore* store) {
     set_up_pass(panel, source, store);

@@ -4,6 +4,7 @@
 
 #include "fake_runtime.h"
 #include "frames.h"
+#include "kxview_storage.h"
 #include "record_reader.h"
 
 namespace {
@@ -77,6 +78,7 @@ TEST(FrameSource, LiveTakesTheFramesAReplayOfItsLogTakesAndHandsOnEveryByte) {
     Frame frame{};
     for (const LiveCase& c : LIVE_CASES) {
         SCOPED_TRACE(c.name);
+        fresh_storage();
         fake::reset();
         start_frames(SOURCE_LIVE, nullptr);
         fake::push_line(c.line);

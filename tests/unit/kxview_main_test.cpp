@@ -19,6 +19,7 @@
 #include "fake_runtime.h"
 #include "files.h"
 #include "frames.h"
+#include "kxview_storage.h"
 
 namespace {
 
@@ -145,6 +146,7 @@ TEST(KxviewMain, StartsAndEndsAsItsArgumentsAndItsSourcesAllow) {
         SCOPED_TRACE(c.name);
         ScratchDirectory dir;
         WorkingDirectory here(dir.root());
+        fresh_storage();
         fake::reset();
         c.prepare();
         std::vector<std::string> args = c.argv;

@@ -22,6 +22,7 @@
 #include "frame_source.h"
 #include "frame_values.h"
 #include "frames.h"
+#include "kxview_storage.h"
 #include "runtime.h"
 
 // The raw log's syncs to the disk, counted for one descriptor.
@@ -96,6 +97,7 @@ ssize_t sink_write(void* cookie, const char* data, size_t size) {
 class Service : public ::testing::Test {
   protected:
     void SetUp() override {
+        fresh_storage();
         fake::reset();
         init(&store);
         start_frames(SOURCE_LIVE, nullptr);
@@ -104,7 +106,6 @@ class Service : public ::testing::Test {
     }
     void TearDown() override {
         set_raw_log(nullptr);
-        start_frames(SOURCE_REPLAY, nullptr);
         if (log != nullptr) std::fclose(log);
     }
     int live() { return service(PANEL, SOURCE_LIVE, &store); }
@@ -170,6 +171,7 @@ const EventCase EVENT_CASES[] = {
 TEST_F(Service, AnswersEachEventWithItsCalls) {
     for (const EventCase& c : EVENT_CASES) {
         SCOPED_TRACE(c.name);
+        fresh_storage();
         fake::reset();
         fake::set_load_result(c.event_panel); // the panel the fake reports commits on
         for (auto [control, value] : c.inputs)
@@ -332,7 +334,9 @@ TEST_F(Service, FailedRawLogWriteShowsOnTheStatusLineAndTheFrameIsStillShown) {
         SCOPED_TRACE(path);
         std::FILE* stream = std::fopen(path, mode);
         ASSERT_NE(stream, nullptr);
+        fresh_storage();
         fake::reset();
+        start_frames(SOURCE_LIVE, nullptr);
         set_raw_log(stream);
         fake::push_events({0, 0, 0});
         fake::push_read(Bytes(256, 0x00));
@@ -412,6 +416,7 @@ const std::pair<unsigned char, Texts> MODE_CASES[] = { // the mode byte (only it
 TEST(FrameProcess, ShowsTheFieldsTheFramesModeCarries) {
     for (const auto& [mode_byte, calls] : MODE_CASES) {
         SCOPED_TRACE(static_cast<int>(mode_byte));
+        fresh_storage();
         fake::reset();
         SpectrumStore store{};
         frm_process(frame_of_mode(mode_byte).data(), &store, PANEL, 0);
@@ -457,7 +462,10 @@ const BudgetCase BUDGET_CASES[] = {
 TEST_F(Service, AccumulationRunsPlotAndCountTheBudgetDown) {
     for (const BudgetCase& c : BUDGET_CASES) {
         SCOPED_TRACE(c.name);
+        fresh_storage();
         fake::reset();
+        start_frames(SOURCE_LIVE, nullptr);
+        set_raw_log(log);
         store = SpectrumStore{};
         init(&store);
         fake::set_control(PANEL_NFRAMES, c.budget);

@@ -1,0 +1,50 @@
+// kxview's working storage: everything a run keeps from one frame to the
+// next, in one place. The program has one panel, one line and one run, so
+// there is one instance, `kx`, for the life of the process; tests start each
+// case from a fresh one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+
+#include "accumulator.h"
+#include "frame_format.h"
+#include "frame_values.h"
+#include "record_reader.h"
+
+// The operator's settings: reset at the start of every pass, changed by events.
+struct Settings {
+    int32_t x_min, x_max; // spectrum x axis, bin positions
+    float y_min, y_max;   // spectrum y axis, counts / bin width / frame
+    int budget;           // spectrum plots left in this accumulation run
+    int accumulate;       // 0 off, > 0 add, < 0 subtract
+};
+
+// The hex dump shows a frame as lines of this many bytes.
+constexpr int DUMP_LINE_BYTES = 32;
+
+struct KxviewStorage {
+    SpectrumStore store; // bin table, counts and frames per mode: the run's spectrum
+    Settings settings;   // what the operator set, as in force now
+    RecordReader reader; // the run's records, off the line or from the recording;
+                         // its skipped count is the one the panel shows
+    unsigned char arrivals[3 * FRAME_SIZE]; // what the current live call took off the line:
+    size_t arrival_count;                   // at most a scan and a record, so never full
+    unsigned char frame[FRAME_SIZE];        // the frame in hand
+    FrameValues values;                     // its fields, decoded
+    float plot[CHANNEL_COUNT];              // the spectrum as last plotted, normalised
+    std::FILE* raw_log;    // live: where every byte off the line goes; replay: null
+    bool raw_log_unsynced; // bytes handed to the system, not yet to the disk
+    double raw_log_synced_at = -std::numeric_limits<double>::infinity(); // Timer() of the last sync
+    const char* status = " "; // what the status line shows after this frame attempt
+    // The frame in hex: a line of 2 * DUMP_LINE_BYTES digits for every
+    // DUMP_LINE_BYTES bytes, each preceded by a newline.
+    char dump[FRAME_SIZE / DUMP_LINE_BYTES * (1 + 2 * DUMP_LINE_BYTES) + 1];
+};
+
+extern KxviewStorage kx;
+
+// Makes `kx` a fresh instance: nothing read, logged or set.
+void fresh_storage();
