@@ -6,42 +6,50 @@ enum PanelResource {
     PANEL = 1,
 };
 
-enum ControlId {
-    PANEL_WORD_244 = 2,
-    PANEL_WORD_10 = 3,
-    PANEL_WORD_252 = 4,
-    PANEL_WORD_14 = 5,
-    PANEL_WORD_12 = 6,
-    // Operator inputs: commits on 7 to 16 are answered by the service loop.
-    PANEL_QUIT = 7,
-    PANEL_XMIN = 8,
-    PANEL_XMAX = 9,
-    PANEL_YMIN = 10,
-    PANEL_YMAX = 11,
-    PANEL_NFRAMES = 12,
-    PANEL_RESET = 13,
-    PANEL_ACCUMULATE = 14,
-    PANEL_XLOG = 15,
-    PANEL_YLOG = 16,
-    PANEL_SPECTRUM = 17,
-    PANEL_COUNT_MODE3 = 18,
-    PANEL_COUNT_MODE2 = 19,
-    PANEL_COUNT_MODE0 = 20,
-    PANEL_TIME = 21,
-    PANEL_TENTH_248 = 22,
-    PANEL_TENTH_246 = 23,
-    PANEL_SCALED_246 = 24,
-    PANEL_SCALED_248 = 25,
-    PANEL_SCALED_250 = 26,
-    PANEL_HEXDUMP = 27,
-    PANEL_SKIPPED = 28,
-    PANEL_STATUS = 29,
-    PANEL_RATES = 30,
-    PANEL_GROUP_CHART = 31,
-    // Outside 7 to 16 on purpose: its commit ends the service pass, so the
-    // next pass starts afresh (counts cleared, settings reset, port flushed).
-    PANEL_RESTART = 32,
-};
+// Every control, once: its identifier, its number, and the Qt class (or a
+// base of it) of the panel file's widget of that name. The enum below, the
+// Qt backend's lookup and the fake backend's names are all made from it.
+// Operator inputs: commits on 7 to 16 are answered by the service loop.
+// PANEL_RESTART lies outside 7 to 16 on purpose: its commit ends the service
+// pass, so the next pass starts afresh (counts cleared, settings reset, port
+// flushed).
+#define KX_CONTROLS(X)                                                                             \
+    X(PANEL_WORD_244, 2, "QLineEdit")                                                              \
+    X(PANEL_WORD_10, 3, "QLineEdit")                                                               \
+    X(PANEL_WORD_252, 4, "QLineEdit")                                                              \
+    X(PANEL_WORD_14, 5, "QLineEdit")                                                               \
+    X(PANEL_WORD_12, 6, "QLineEdit")                                                               \
+    X(PANEL_QUIT, 7, "QPushButton")                                                                \
+    X(PANEL_XMIN, 8, "kxqt::IntInput")                                                             \
+    X(PANEL_XMAX, 9, "kxqt::IntInput")                                                             \
+    X(PANEL_YMIN, 10, "kxqt::FloatInput")                                                          \
+    X(PANEL_YMAX, 11, "kxqt::FloatInput")                                                          \
+    X(PANEL_NFRAMES, 12, "kxqt::IntInput")                                                         \
+    X(PANEL_RESET, 13, "QPushButton")                                                              \
+    X(PANEL_ACCUMULATE, 14, "QComboBox")                                                           \
+    X(PANEL_XLOG, 15, "QCheckBox")                                                                 \
+    X(PANEL_YLOG, 16, "QCheckBox")                                                                 \
+    X(PANEL_SPECTRUM, 17, "kxqt::Graph")                                                           \
+    X(PANEL_COUNT_MODE3, 18, "QLineEdit")                                                          \
+    X(PANEL_COUNT_MODE2, 19, "QLineEdit")                                                          \
+    X(PANEL_COUNT_MODE0, 20, "QLineEdit")                                                          \
+    X(PANEL_TIME, 21, "QLineEdit")                                                                 \
+    X(PANEL_TENTH_248, 22, "QLineEdit")                                                            \
+    X(PANEL_TENTH_246, 23, "QLineEdit")                                                            \
+    X(PANEL_SCALED_246, 24, "QLineEdit")                                                           \
+    X(PANEL_SCALED_248, 25, "QLineEdit")                                                           \
+    X(PANEL_SCALED_250, 26, "QLineEdit")                                                           \
+    X(PANEL_HEXDUMP, 27, "QPlainTextEdit")                                                         \
+    X(PANEL_SKIPPED, 28, "QLineEdit")                                                              \
+    X(PANEL_STATUS, 29, "QLineEdit")                                                               \
+    X(PANEL_RATES, 30, "kxqt::StripChart")                                                         \
+    X(PANEL_GROUP_CHART, 31, "kxqt::StripChart")                                                   \
+    X(PANEL_RESTART, 32, "QPushButton")
+
+#define KX_CONTROL_ID(id, number, class_name) id = number,
+enum ControlId { KX_CONTROLS(KX_CONTROL_ID) };
+#undef KX_CONTROL_ID
+
 
 enum AttributeCode {
     // Value 2 on PANEL_NFRAMES marks the accumulation run as ended.
