@@ -50,7 +50,6 @@ enum PanelResource {
 enum ControlId { KX_CONTROLS(KX_CONTROL_ID) };
 #undef KX_CONTROL_ID
 
-
 enum AttributeCode {
     // Value 2 on PANEL_NFRAMES marks the accumulation run as ended.
     ATTR_RUN_STATE = 10,
