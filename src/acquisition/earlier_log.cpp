@@ -12,6 +12,8 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "journal_format.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -56,37 +58,71 @@ bool rename_unless_taken(const fs::path& from, const fs::path& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-// Moves `log` to the first name of the series that names nothing yet.
-// Returns that name, or an empty path with the reason in `error`.
-fs::path move_to_free_name(const fs::path& log, const std::string& stamp, std::string* error) {
-    fs::path base = log.parent_path() / (log.stem().string() + "-" + stamp);
-    std::string extension = log.extension().string();
-    for (int suffix = 0; suffix <= MOST_SUFFIXES; ++suffix) {
-        fs::path name = base;
-        name += (suffix == 0 ? "" : "-" + std::to_string(suffix)) + extension;
-        if (rename_unless_taken(log, name)) return name;
-        if (errno != EEXIST) {
-            *error = std::strerror(errno);
-            return {};
-        }
+// An earlier run's file worth keeping: a regular file that holds anything.
+bool kept(const fs::path& file) {
+    std::error_code code;
+    return fs::is_regular_file(file, code) && fs::file_size(file, code) > 0;
+}
+
+// The raw log and its journal of one earlier run, and where they go.
+struct Earlier {
+    fs::path log, journal;
+    bool log_kept, journal_kept;
+};
+
+// Moves the run's files to the names with `stem`, both or neither, so that
+// a recording never pairs with another run's journal. Returns false, with
+// errno EEXIST when a name was taken.
+bool move_to(const Earlier& e, const fs::path& stem, fs::path* log_aside, fs::path* journal_aside) {
+    *log_aside = fs::path(stem) += e.log.extension();
+    *journal_aside = fs::path(stem) += JOURNAL_EXTENSION;
+    if (e.journal_kept && !rename_unless_taken(e.journal, *journal_aside)) return false;
+    bool moved = true;
+    if (e.log_kept) {
+        moved = rename_unless_taken(e.log, *log_aside);
+    } else if (struct stat taken{}; lstat(log_aside->c_str(), &taken) == 0) {
+        moved = false;
+        errno = EEXIST;
     }
-    *error = "every name for it is taken";
-    return {};
+    if (moved) return true;
+    int reason = errno;
+    if (e.journal_kept) rename_unless_taken(*journal_aside, e.journal);
+    errno = reason;
+    return false;
 }
 
 } // namespace
 
 bool move_earlier_log_aside(const char* path, std::string* error) {
+    Earlier e{path, journal_path_for(path), false, false};
+    e.log_kept = kept(e.log);
+    e.journal_kept = kept(e.journal);
+    if (!e.log_kept && !e.journal_kept) return true;
     std::error_code code;
-    fs::path log(path);
-    if (!fs::is_regular_file(log, code) || fs::file_size(log, code) == 0) return true;
-    fs::file_time_type modified = fs::last_write_time(log, code);
+    fs::file_time_type modified = fs::last_write_time(e.log_kept ? e.log : e.journal, code);
     if (code) {
         *error = code.message();
         return false;
     }
-    fs::path aside = move_to_free_name(log, local_stamp(modified), error);
-    if (aside.empty()) return false;
-    std::fprintf(stderr, "kxview: earlier raw log %s moved to %s\n", path, aside.c_str());
-    return true;
+    fs::path base = e.log.parent_path() / (e.log.stem().string() + "-" + local_stamp(modified));
+    for (int suffix = 0; suffix <= MOST_SUFFIXES; ++suffix) {
+        fs::path stem = base;
+        if (suffix > 0) stem += "-" + std::to_string(suffix);
+        fs::path log_aside, journal_aside;
+        if (move_to(e, stem, &log_aside, &journal_aside)) {
+            if (e.log_kept)
+                std::fprintf(stderr, "kxview: earlier raw log %s moved to %s\n", path,
+                             log_aside.c_str());
+            if (e.journal_kept)
+                std::fprintf(stderr, "kxview: its journal %s moved to %s\n", e.journal.c_str(),
+                             journal_aside.c_str());
+            return true;
+        }
+        if (errno != EEXIST) {
+            *error = std::strerror(errno);
+            return false;
+        }
+    }
+    *error = "every name for it is taken";
+    return false;
 }

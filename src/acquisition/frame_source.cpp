@@ -45,5 +45,6 @@ int live_arrivals(const unsigned char** bytes) {
     return static_cast<int>(kx.arrival_count);
 }
 
+int64_t frame_offset() { return record_offset(kx.reader); }
 int replay_read_error() { return kx.reader.error; }
 int32_t skipped_bytes() { return kx.reader.skipped; }

@@ -18,9 +18,9 @@ void start_frames(int source, std::FILE* recording);
 // next 0xEB 0x90 are skipped. So a live run shows exactly the frames that a
 // replay of its raw log shows. Live reads what the record in hand needs;
 // replay first waits 0.2 s, then reads on to the next good record.
-// Returns 0 for a frame in `frame`; 1 (live) when the bytes read held none
-// yet: a bad record or a record's worth of noise was passed over; -1 for
-// none: a short or failed read, the end of the input, an unknown flag.
+// Returns 0 for a frame in `frame`; live, 1 for a record that failed the
+// checksum and 2 for a record's worth of noise passed over; -1 for none: a
+// short or failed read, the end of the input, an unknown flag.
 int get_frm(unsigned char* frame, int source);
 
 // After a live get_frm, whatever it returned: the bytes that its reads took
@@ -32,6 +32,9 @@ int live_arrivals(const unsigned char** bytes);
 // The errno of a replay read that failed, or 0 while every read has succeeded
 // or merely met the end of the input.
 int replay_read_error();
+
+// After get_frm returned 0 or 1: where that record starts in the input.
+int64_t frame_offset();
 
 // Bytes passed over since the run started, to reach a record's start.
 int32_t skipped_bytes();

@@ -11,7 +11,9 @@
 #include "controls.h"
 #include "earlier_log.h"
 #include "frame_source.h"
+#include "journal_format.h"
 #include "kxview_storage.h"
+#include "run_journal.h"
 #include "runtime.h"
 #include "serial_line.h"
 #include "service.h"
@@ -28,6 +30,7 @@ constexpr ToolText KXVIEW{"kxview", "usage: kxview [RECORDING]",
 struct Sources {
     int source = SOURCE_LIVE;
     std::FILE* raw_log = nullptr;
+    std::FILE* journal = nullptr; // the raw log's; none when it cannot be created
     std::FILE* replay = nullptr;
 };
 
@@ -35,6 +38,17 @@ struct Sources {
 // and give the path and the reason on standard error.
 void say_why(const char* path, const char* reason) {
     std::fprintf(stderr, "kxview: %s: %s\n", path, reason);
+}
+
+// A journal that cannot be created leaves the raw log to go on alone; the
+// status line says so after every frame.
+void open_journal(Sources* s) {
+    std::string path = journal_path_for(RAW_LOG);
+    s->journal = std::fopen(path.c_str(), "wb");
+    if (s->journal == nullptr) {
+        say_why(path.c_str(), std::strerror(errno));
+        kx.journal_failing = true;
+    }
 }
 
 // Opens the port and creates the raw log, empty, even when the port fails;
@@ -59,6 +73,7 @@ bool open_live(Sources* s) {
         say_why(RAW_LOG, std::strerror(log_errno));
         CloseCom(LINE_PORT);
     } else {
+        open_journal(s);
         return true;
     }
     if (s->raw_log != nullptr) std::fclose(s->raw_log);
@@ -85,9 +100,12 @@ void close_sources(const Sources& s) {
     if (s.source == SOURCE_LIVE) {
         CloseCom(LINE_PORT);
         // What the last frames left for the next periodic sync goes now.
-        std::fflush(s.raw_log);
-        fdatasync(fileno(s.raw_log));
-        std::fclose(s.raw_log);
+        for (std::FILE* file : {s.raw_log, s.journal}) {
+            if (file == nullptr) continue;
+            std::fflush(file);
+            fdatasync(fileno(file));
+            std::fclose(file);
+        }
     } else {
         std::fclose(s.replay);
     }
@@ -131,6 +149,8 @@ int kxview_main(int argc, char** argv) {
     }
     DisplayPanel(panel);
     set_raw_log(sources.raw_log);
+    set_journal(sources.journal);
+    journal_event("start", "kxview " KX_VERSION " COM1 19200 8N1");
     start_frames(sources.source, sources.replay);
     while (service(panel, sources.source, &kx.store) == 0) {
     }

@@ -36,6 +36,11 @@ struct KxviewStorage {
     FrameValues values;                     // its fields, decoded
     float plot[CHANNEL_COUNT];              // the spectrum as last plotted, normalised
     std::FILE* raw_log;    // live: where every byte off the line goes; replay: null
+    int64_t logged;        // bytes the raw log holds: the offset of the next byte
+    bool log_failing;      // the raw log's last write failed
+    std::FILE* journal;    // live: the raw log's journal (null: none); replay: null
+    bool journal_failing;  // its last write failed (said once on standard error)
+    bool line_quiet;       // the last live read timed out (the journal says when that ends)
     bool raw_log_unsynced; // bytes handed to the system, not yet to the disk
     double raw_log_synced_at = -std::numeric_limits<double>::infinity(); // Timer() of the last sync
     const char* status = " "; // what the status line shows after this frame attempt

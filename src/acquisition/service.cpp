@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <string_view>
 #include <unistd.h>
 
 #include "accumulator_plot.h"
@@ -11,6 +13,7 @@
 #include "frame_process.h"
 #include "frame_source.h"
 #include "kxview_storage.h"
+#include "run_journal.h"
 #include "runtime.h"
 #include "serial_line.h"
 
@@ -35,6 +38,17 @@ void flush_port() {
     while (ComRdByte(LINE_PORT) >= 0 && Timer() - start < FLUSH_LIMIT) {
     }
     SetComTime(LINE_PORT, FRAME_TIMEOUT);
+}
+
+// The settings in force, for the journal: "x 0 4095 y 0.001 10 add 1000".
+void journal_settings(std::string_view kind) {
+    const Settings& s = kx.settings;
+    const char* accumulation = s.accumulate > 0 ? "add" : s.accumulate < 0 ? "subtract" : "off";
+    char text[128];
+    std::snprintf(text, sizeof text, "x %d %d y %g %g %s %d", s.x_min, s.x_max,
+                  static_cast<double>(s.y_min), static_cast<double>(s.y_max), accumulation,
+                  s.budget);
+    journal_event(kind, text);
 }
 
 // A new pass shows the settings it starts with, so that the panel and the
@@ -67,6 +81,7 @@ void set_up_pass(int panel, int source, SpectrumStore* store) {
     kx.settings.accumulate = 1;
     reset_spectrum(panel, store);
     show_settings(panel);
+    journal_settings("pass");
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
 }
 
@@ -113,6 +128,7 @@ void refresh_spectrum(int panel, const SpectrumStore* store) {
         kx.settings.accumulate = 0;
         mark_run(panel);
         SetCtrlVal(panel, PANEL_ACCUMULATE, 0);
+        journal_settings("accumulate");
         return;
     }
     plot_spectrum(panel, store);
@@ -143,10 +159,14 @@ bool answer_event(int panel, int event_panel, int control, SpectrumStore* store)
         apply_y_range(event_panel);
         break;
     case PANEL_NFRAMES: GetCtrlVal(event_panel, control, &kx.settings.budget); break;
-    case PANEL_RESET: reset_spectrum(panel, store); break;
+    case PANEL_RESET:
+        reset_spectrum(panel, store);
+        journal_event("reset", "");
+        break;
     case PANEL_ACCUMULATE:
         GetCtrlVal(event_panel, control, &kx.settings.accumulate);
         mark_run(event_panel);
+        journal_settings("accumulate");
         break;
     case PANEL_XLOG:
         GetCtrlVal(event_panel, control, &on);
@@ -178,7 +198,9 @@ bool sync_raw_log() {
     kx.raw_log_unsynced = false;
     kx.raw_log_synced_at = Timer();
     int descriptor = fileno(kx.raw_log);
-    return descriptor < 0 || fdatasync(descriptor) == 0 || errno == EINVAL;
+    bool synced = descriptor < 0 || fdatasync(descriptor) == 0 || errno == EINVAL;
+    sync_journal();
+    return synced;
 }
 
 // Every byte the line gave, in order: frames, bytes passed over to realign
@@ -189,11 +211,30 @@ bool sync_raw_log() {
 bool log_arrivals() {
     const unsigned char* bytes = nullptr;
     size_t count = static_cast<size_t>(live_arrivals(&bytes));
-    if (count > 0 &&
-        (std::fwrite(bytes, 1, count, kx.raw_log) != count || std::fflush(kx.raw_log) != 0))
-        return false;
-    kx.raw_log_unsynced = kx.raw_log_unsynced || count > 0;
-    return sync_raw_log();
+    if (count == 0) return sync_raw_log();
+    size_t written = std::fwrite(bytes, 1, count, kx.raw_log);
+    kx.logged += static_cast<int64_t>(written);
+    kx.raw_log_unsynced = true;
+    return written == count && std::fflush(kx.raw_log) == 0 && sync_raw_log();
+}
+
+// The journal's lines for a live attempt: the line falling quiet and coming
+// back, the record it checked, a raw log that began or stopped failing. A
+// record the raw log may lack is not named.
+void journal_attempt(int result, bool logged) {
+    const unsigned char* bytes = nullptr;
+    int came = live_arrivals(&bytes);
+    if (kx.line_quiet && came > 0) {
+        kx.line_quiet = false;
+        journal_event_at(kx.logged - came, "back", "");
+    }
+    if ((result == 0 || result == 1) && logged) journal_record(frame_offset(), result == 0);
+    if (result < 0 && !kx.line_quiet) {
+        kx.line_quiet = true;
+        journal_event("silent", "");
+    }
+    if (!logged && !kx.log_failing) journal_event("log-error", "raw log write error");
+    kx.log_failing = !logged;
 }
 
 // A bad record or noise passed over (get_frm's 1) changes nothing but the
@@ -201,6 +242,7 @@ bool log_arrivals() {
 void frame_turn(int panel, int source, SpectrumStore* store) {
     int result = get_frm(kx.frame, source);
     bool logged = source != SOURCE_LIVE || log_arrivals();
+    if (source == SOURCE_LIVE) journal_attempt(result, logged);
     if (result < 0) {
         kx.status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
                     : replay_read_error() != 0 ? "read error on input file"
@@ -213,8 +255,12 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
         SetCtrlVal(panel, PANEL_HEXDUMP, kx.dump);
     }
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
-    // Bytes lost from the log matter more than a frame that did not come.
-    if (!logged) kx.status = "raw log write error";
+    // Bytes lost from the log matter more than their journal, and both more
+    // than a frame that did not come.
+    if (!logged)
+        kx.status = "raw log write error";
+    else if (kx.journal_failing)
+        kx.status = "journal write error";
     SetCtrlVal(panel, PANEL_STATUS, kx.status);
 }
 
@@ -230,6 +276,7 @@ int service(int panel, int source, SpectrumStore* store) {
         if (GetUserEvent(0, &event_panel, &control) == 0) {
             frame_turn(panel, source, store);
         } else if (control == PANEL_QUIT) {
+            journal_event("quit", "");
             return 1;
         } else if (!answer_event(panel, event_panel, control, store)) {
             return 0;

@@ -43,6 +43,10 @@ int CloseCom(int port);
 void Delay(double seconds);
 // Monotonic seconds from an arbitrary origin.
 double Timer();
+// The host's time of day, in microseconds since 1970-01-01 00:00:00 UTC: the
+// time a journal gives what happened. Not monotonic (the clock may be set),
+// so intervals are measured with Timer().
+long long UtcMicroseconds();
 
 // Panel ----------------------------------------------------------------------
 

@@ -40,7 +40,7 @@ bool have(RecordReader* r, size_t count) {
 }
 
 // Moves on towards the next 0xEB 0x90, counting the bytes passed over.
-// Returns 0 at a pattern; 1 once a record's worth of bytes was passed over
+// Returns 0 at a pattern; 2 once a record's worth of bytes was passed over
 // without one; -1 when the bytes ran out first, and then, at the end of the
 // input, the bytes held are passed over too.
 int scan(RecordReader* r) {
@@ -64,7 +64,7 @@ int scan(RecordReader* r) {
         if (first != nullptr) r->begin += 2;
         count_skipped(r, static_cast<int64_t>(r->begin - from));
         passed += static_cast<int64_t>(r->begin - from);
-        if (passed >= FRAME_SIZE) return 1;
+        if (passed >= FRAME_SIZE) return 2;
     }
     if (r->ended) {
         count_skipped(r, static_cast<int64_t>(r->end - r->begin));
@@ -82,6 +82,7 @@ void start(RecordReader* reader, FillBytes fill, void* input, size_t read_ahead)
     reader->skipped = 0;
     reader->begin = reader->end = 0;
     reader->window_offset = 0;
+    reader->record_start = 0;
 }
 
 } // namespace
@@ -101,6 +102,7 @@ int next_record(RecordReader* reader, unsigned char* frame) {
     }
     if (!have(reader, FRAME_SIZE)) return -1;
     const unsigned char* record = reader->window + reader->begin;
+    reader->record_start = offset_of(*reader, reader->begin);
     if (checksum_ok(record)) {
         std::memcpy(frame, record, FRAME_SIZE);
         reader->begin += FRAME_SIZE;
@@ -115,15 +117,12 @@ int next_record(RecordReader* reader, unsigned char* frame) {
 
 int read_record(RecordReader* reader, unsigned char* frame) {
     int result = 1;
-    while (result == 1)
+    while (result > 0)
         result = next_record(reader, frame);
     return result;
 }
 
-// The record returned last is the window's latest used-up bytes.
-int64_t record_offset(const RecordReader& reader) {
-    return offset_of(reader, reader.begin) - FRAME_SIZE;
-}
+int64_t record_offset(const RecordReader& reader) { return reader.record_start; }
 
 void count_skipped(RecordReader* reader, int64_t bytes) {
     int64_t total = reader->skipped + bytes;

@@ -35,6 +35,7 @@ struct RecordReader {
     size_t begin = 0;          // first unused byte of the window
     size_t end = 0;            // one past the last byte read into it
     int64_t window_offset = 0; // input offset of window[0]
+    int64_t record_start = 0;  // input offset of the record checked last
     // What was read and not yet used up. After a bad record the scan for the
     // next pattern starts at its second byte, so its bytes stay here until
     // they are scanned: this look-back is what spares the reader a seek.
@@ -52,10 +53,10 @@ void start_reading(RecordReader* reader, std::FILE* stream, size_t read_ahead = 
 void start_reading_from(RecordReader* reader, FillBytes fill, void* input);
 
 // One step of reading: returns 0 with the next record that passes the
-// checksum in `frame`; 1 after passing over a bad record or up to a record's
-// worth of bytes without a pattern (call again: a line of noise cannot hold
-// its caller for long); -1 when the bytes ran out first, for now or for good
-// (what was read is kept for the next call).
+// checksum in `frame`; 1 after a record that fails it; 2 after passing over
+// a record's worth of bytes without a pattern (call again: a line of noise
+// cannot hold its caller for long); -1 when the bytes ran out first, for now
+// or for good (what was read is kept for the next call).
 int next_record(RecordReader* reader, unsigned char* frame);
 
 // Reads the next record that passes the checksum into `frame`. Returns 0, or
@@ -63,8 +64,8 @@ int next_record(RecordReader* reader, unsigned char* frame);
 // no sync pattern after it, or a read error).
 int read_record(RecordReader* reader, unsigned char* frame);
 
-// Right after a record was returned: where it starts, in bytes from the
-// start of the input.
+// Right after next_record returned 0 or 1 (or read_record 0): where the
+// record it checked starts, in bytes from the start of the input.
 int64_t record_offset(const RecordReader& reader);
 
 // Adds `bytes` to the skipped count, held at the 32-bit limit.

@@ -22,7 +22,10 @@
 #include "frame_source.h"
 #include "frame_values.h"
 #include "frames.h"
+#include "journal_format.h"
+#include "journal_reader.h"
 #include "kxview_storage.h"
+#include "run_journal.h"
 #include "runtime.h"
 
 // The raw log's syncs to the disk, counted for one descriptor.
@@ -312,6 +315,45 @@ TEST_F(Service, LiveSpectrumIsTheSpectrumOfItsRawLogReplayed) {
               std::vector<int32_t>(&replayed.counts[0][0], &replayed.counts[0][0] + CHANNEL_COUNT));
     EXPECT_EQ(std::vector<int32_t>(store.mode_frames, store.mode_frames + MODE_COUNT),
               std::vector<int32_t>(replayed.mode_frames, replayed.mode_frames + MODE_COUNT));
+}
+
+// The journal: each record checked, with its offset in the raw log and its
+// arrival time, and the run's events where they fell among the bytes.
+TEST_F(Service, LiveRunWritesEachRecordAndEventToTheJournal) {
+    std::FILE* journal = std::tmpfile();
+    ASSERT_NE(journal, nullptr);
+    set_journal(journal);
+    Bytes bad = counts_frame(7);
+    bad[100] ^= 0x01;
+    fake::push_read(counts_frame(1));
+    fake::push_read(Bytes(100, 0x77)); // then the line falls silent
+    fake::push_read_error(-5);
+    fake::push_line(joined(bad, counts_frame(2)));
+    fake::push_events({0, 0, 0, 0, 0, 0, 0, PANEL_RESET, 0, PANEL_ACCUMULATE});
+    fake::set_control(PANEL_ACCUMULATE, -1);
+    EXPECT_EQ(live(), 1);
+    std::rewind(journal);
+    JournalReading reading;
+    read_journal(journal, static_cast<int64_t>(sink.bytes.size()), &reading);
+    std::fclose(journal);
+    set_journal(nullptr);
+    EXPECT_EQ(reading.problems, Texts{});
+    std::vector<std::pair<int64_t, bool>> records;
+    for (const JournalRecord& r : reading.records)
+        records.push_back({r.offset, r.good});
+    // The 100 bytes before the silence begin a record that fails; the scan
+    // from its second byte finds the bad frame's pattern.
+    EXPECT_EQ(records, (std::vector<std::pair<int64_t, bool>>{
+                           {0, true}, {256, false}, {356, false}, {612, true}}));
+    Texts events;
+    for (const JournalEvent& e : reading.events)
+        events.push_back(std::to_string(e.offset) + " " + e.kind + " " + e.text);
+    EXPECT_EQ(events, (Texts{"0 pass x 0 4095 y 0.001 10 add 1000", "356 silent ", "356 back ",
+                             "868 silent ", "868 reset ",
+                             "868 accumulate x 0 4095 y 0.001 10 subtract 998", "868 quit "}));
+    // A frame's time is when its last byte came: 0.1 s of flush, then 256
+    // characters at 19200 baud.
+    EXPECT_EQ(utc_text(reading.records[0].time), "2026-03-04T05:06:07.233333Z");
 }
 
 // At the line's pace every frame is on the disk before the next is read.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -218,6 +219,8 @@ void Delay(double seconds) {
 }
 
 double Timer() { return state.clock; }
+
+long long UtcMicroseconds() { return fake::UTC_ORIGIN + std::llround(state.clock * 1e6); }
 
 int OpenDisplay() {
     record("OpenDisplay", {});

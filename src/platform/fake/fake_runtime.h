@@ -62,4 +62,7 @@ void set_load_result(int handle, const std::string& reason = "");
 // The virtual clock, in seconds.
 double now();
 
+// UtcMicroseconds() at clock 0: 2026-03-04T05:06:07Z; it runs with the clock.
+constexpr long long UTC_ORIGIN = 1772600767LL * 1000000;
+
 } // namespace fake

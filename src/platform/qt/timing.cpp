@@ -1,4 +1,4 @@
-// Delay and Timer.
+// Delay, Timer and UtcMicroseconds.
 #include <QEventLoop>
 #include <chrono>
 #include <thread>
@@ -20,6 +20,11 @@ void Delay(double seconds) {
         QEventLoop loop;
         kxqt::run_painted(loop, left);
     }
+}
+
+long long UtcMicroseconds() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 double Timer() {

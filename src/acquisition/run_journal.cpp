@@ -1,0 +1,46 @@
+#include "run_journal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "journal_format.h"
+#include "kxview_storage.h"
+#include "runtime.h"
+
+namespace {
+
+// One message on standard error for each spell of failures, which the
+// status line shows while it lasts.
+void write_line(const std::string& line) {
+    if (kx.journal == nullptr) return;
+    bool written = std::fputs(line.c_str(), kx.journal) >= 0 && std::fflush(kx.journal) == 0;
+    if (!written && !kx.journal_failing)
+        std::fprintf(stderr, "kxview: journal: %s\n", std::strerror(errno));
+    kx.journal_failing = !written;
+}
+
+} // namespace
+
+void set_journal(std::FILE* journal) {
+    kx.journal = journal;
+    kx.journal_failing = false;
+    if (journal != nullptr) write_line(JOURNAL_HEADER);
+}
+
+void journal_record(int64_t offset, bool good) {
+    write_line(journal_line(UtcMicroseconds(), offset, good ? KIND_FRAME : KIND_BAD, ""));
+}
+
+void journal_event(std::string_view kind, std::string_view text) {
+    journal_event_at(kx.logged, kind, text);
+}
+
+void journal_event_at(int64_t offset, std::string_view kind, std::string_view text) {
+    write_line(journal_line(UtcMicroseconds(), offset, kind, text));
+}
+
+void sync_journal() {
+    if (kx.journal != nullptr) fdatasync(fileno(kx.journal));
+}

@@ -1,0 +1,95 @@
+#include "journal_format.h"
+
+#include <charconv>
+#include <ctime>
+
+namespace {
+
+constexpr int64_t MICROS_PER_SECOND = 1000000;
+
+// Reads `width` digits at `at`, moving past them.
+bool digits(std::string_view text, size_t* at, size_t width, int* value) {
+    if (*at + width > text.size()) return false;
+    const char* first = text.data() + *at;
+    auto [end, error] = std::from_chars(first, first + width, *value);
+    if (error != std::errc() || end != first + width) return false;
+    *at += width;
+    return true;
+}
+
+bool literal(std::string_view text, size_t* at, char c) {
+    if (*at >= text.size() || text[*at] != c) return false;
+    ++*at;
+    return true;
+}
+
+} // namespace
+
+std::string journal_path_for(const std::string& recording) {
+    size_t slash = recording.rfind('/');
+    size_t dot = recording.rfind('.');
+    bool has_extension =
+        dot != std::string::npos && dot > 0 && (slash == std::string::npos || dot > slash + 1);
+    return (has_extension ? recording.substr(0, dot) : recording) + JOURNAL_EXTENSION;
+}
+
+std::string utc_text(int64_t microseconds) {
+    int64_t seconds = microseconds / MICROS_PER_SECOND;
+    int64_t fraction = microseconds % MICROS_PER_SECOND;
+    if (fraction < 0) {
+        fraction += MICROS_PER_SECOND;
+        --seconds;
+    }
+    std::time_t whole = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    char text[48] = "";
+    if (gmtime_r(&whole, &utc) != nullptr) {
+        size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+        std::snprintf(text + n, sizeof text - n, ".%06dZ", static_cast<int>(fraction));
+    }
+    return text;
+}
+
+bool parse_utc(std::string_view text, int64_t* microseconds) {
+    std::tm utc{};
+    size_t at = 0;
+    int year = 0, month = 0;
+    if (!(digits(text, &at, 4, &year) && literal(text, &at, '-') && digits(text, &at, 2, &month) &&
+          literal(text, &at, '-') && digits(text, &at, 2, &utc.tm_mday) &&
+          literal(text, &at, 'T') && digits(text, &at, 2, &utc.tm_hour) &&
+          literal(text, &at, ':') && digits(text, &at, 2, &utc.tm_min) && literal(text, &at, ':') &&
+          digits(text, &at, 2, &utc.tm_sec)))
+        return false;
+    if (month < 1 || month > 12 || utc.tm_mday < 1 || utc.tm_mday > 31 || utc.tm_hour > 23 ||
+        utc.tm_min > 59 || utc.tm_sec > 60)
+        return false;
+    int64_t fraction = 0;
+    if (literal(text, &at, '.')) {
+        int64_t scale = MICROS_PER_SECOND;
+        size_t first = at;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+            scale /= 10;
+            fraction += (text[at] - '0') * scale; // digits past the sixth add 0
+        }
+        if (at == first) return false;
+    }
+    if (!literal(text, &at, 'Z') || at != text.size()) return false;
+    utc.tm_year = year - 1900;
+    utc.tm_mon = month - 1;
+    *microseconds = static_cast<int64_t>(timegm(&utc)) * MICROS_PER_SECOND + fraction;
+    return true;
+}
+
+std::string journal_line(int64_t microseconds, int64_t offset, std::string_view kind,
+                         std::string_view text) {
+    std::string line = utc_text(microseconds);
+    line += '\t';
+    line += std::to_string(offset);
+    line += '\t';
+    line += kind;
+    line += '\t';
+    for (char c : text)
+        line += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+    line += '\n';
+    return line;
+}
