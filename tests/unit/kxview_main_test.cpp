@@ -46,19 +46,28 @@ const std::string FRAME_BYTES(FRAME.begin(), FRAME.end());
 // An earlier session's raw log, last written at 2026-03-04 05:06:07 local
 // time, and the names it is moved aside to.
 const std::string EARLIER(512, '3');
-std::string aside(int suffix) {
-    return "varno-20260304-050607" + (suffix == 0 ? "" : "-" + std::to_string(suffix)) + ".dat";
+std::string aside(int suffix, const std::string& extension = ".dat") {
+    return "varno-20260304-050607" + (suffix == 0 ? "" : "-" + std::to_string(suffix)) + extension;
 }
 
-void write_earlier_log() {
+void write_earlier(const std::string& name, const std::string& bytes) {
     std::tm local{};
     strptime("2026-03-04 05:06:07", "%Y-%m-%d %H:%M:%S", &local);
     local.tm_isdst = -1;
-    write_file("varno.dat", EARLIER);
-    fs::last_write_time("varno.dat",
-                        std::chrono::file_clock::from_sys(
-                            std::chrono::system_clock::from_time_t(std::mktime(&local))));
+    write_file(name, bytes);
+    fs::last_write_time(name, std::chrono::file_clock::from_sys(
+                                  std::chrono::system_clock::from_time_t(std::mktime(&local))));
 }
+
+void write_earlier_log() { write_earlier("varno.dat", EARLIER); }
+
+// The journal of the live run case: its start, the pass, the frame, the quit.
+const std::string JOURNAL = "time\toffset\tkind\ttext\n"
+                            "2026-03-04T05:06:07.000000Z\t0\tstart\tkxview " KX_VERSION
+                            " COM1 19200 8N1\n"
+                            "2026-03-04T05:06:07.100000Z\t0\tpass\tx 0 4095 y 0.001 10 add 1000\n"
+                            "2026-03-04T05:06:07.233333Z\t0\tframe\t\n"
+                            "2026-03-04T05:06:07.233333Z\t256\tquit\t\n";
 
 std::string moved_to(const std::string& name) {
     return "kxview: earlier raw log varno.dat moved to " + name + "\n";
@@ -126,7 +135,22 @@ const StartCase START_CASES[] = {
      {OPEN_PORT, OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(4)", POLL, SHOWN[1], POLL, "DiscardPanel(4)",
       CLOSE_PORT},
      FRAME_BYTES,
-     {{aside(0), "0"}, {aside(98), "98"}, {aside(99), EARLIER}}},
+     {{aside(0), "0"}, {aside(98), "98"}, {aside(99), EARLIER}, {"varno.tsv", JOURNAL}}},
+    // A journal goes with its raw log, under the same name.
+    {"the earlier journal goes with its log", {"kxview"},
+     [] { write_earlier_log(); write_earlier("varno.tsv", "journal"); fake::set_open_result(-2, ENOENT); },
+     1, port_error(-2, ENOENT),
+     moved_to(aside(0)) + "kxview: its journal varno.tsv moved to " + aside(0, ".tsv") + "\n" +
+         "kxview: COM1: No such file or directory\n",
+     {OPEN_PORT}, "", {{aside(0), EARLIER}, {aside(0, ".tsv"), "journal"}}},
+    // A run that read nothing keeps its notes; a name whose recording is
+    // another run's is passed over.
+    {"a journal alone", {"kxview"},
+     [] { write_earlier("varno.tsv", "notes"); write_file(aside(0), "older"); fake::set_open_result(-2, ENOENT); },
+     1, port_error(-2, ENOENT),
+     "kxview: its journal varno.tsv moved to " + aside(1, ".tsv") + "\n" +
+         "kxview: COM1: No such file or directory\n",
+     {OPEN_PORT}, "", {{aside(1, ".tsv"), "notes"}, {aside(0), "older"}}},
     // An empty earlier log is reused without a word.
     {"a new pass tears nothing down", {"kxview"},
      [] { write_file("varno.dat", ""); fake::push_events({PANEL_RESTART}); },
