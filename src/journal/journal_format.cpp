@@ -1,18 +1,19 @@
 #include "journal_format.h"
 
-#include <charconv>
 #include <ctime>
 
 namespace {
 
 constexpr int64_t MICROS_PER_SECOND = 1000000;
 
-// Reads `width` digits at `at`, moving past them.
+// Reads `width` decimal digits at `at` (no sign), moving past them.
 bool digits(std::string_view text, size_t* at, size_t width, int* value) {
     if (*at + width > text.size()) return false;
-    const char* first = text.data() + *at;
-    auto [end, error] = std::from_chars(first, first + width, *value);
-    if (error != std::errc() || end != first + width) return false;
+    *value = 0;
+    for (size_t i = *at; i < *at + width; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        *value = *value * 10 + (text[i] - '0');
+    }
     *at += width;
     return true;
 }
@@ -43,10 +44,11 @@ std::string utc_text(int64_t microseconds) {
     std::time_t whole = static_cast<std::time_t>(seconds);
     std::tm utc{};
     char text[48] = "";
-    if (gmtime_r(&whole, &utc) != nullptr) {
-        size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-        std::snprintf(text + n, sizeof text - n, ".%06dZ", static_cast<int>(fraction));
-    }
+    // Four digits of year whatever the year, as parse_utc reads it.
+    if (gmtime_r(&whole, &utc) != nullptr)
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ", utc.tm_year + 1900,
+                      utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                      static_cast<int>(fraction));
     return text;
 }
 

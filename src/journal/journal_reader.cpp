@@ -72,35 +72,34 @@ struct Reader {
     }
 };
 
-// Passes over the rest of a line too long to take.
-void skip_line(std::FILE* journal) {
+// Reads one line without its line end into `line`, keeping at most
+// LINE_MAX_BYTES + 1 bytes of it (NUL bytes too: a crash can leave them).
+// Returns false at the end of the input; `ended` tells a torn last line.
+bool next_line(std::FILE* journal, std::string* line, bool* ended) {
+    line->clear();
     int c = 0;
-    while (c != '\n' && c != EOF)
-        c = std::getc(journal);
+    while ((c = getc_unlocked(journal)) != EOF && c != '\n')
+        if (line->size() <= LINE_MAX_BYTES) *line += static_cast<char>(c);
+    *ended = c == EOF;
+    return !(*ended && line->empty());
 }
 
 } // namespace
 
 void read_journal(std::FILE* journal, int64_t recording_size, JournalReading* reading) {
     Reader reader{reading, recording_size};
-    char buffer[LINE_MAX_BYTES + 2];
+    std::string line;
+    bool ended = false;
     int number = 0;
-    while (std::fgets(buffer, sizeof buffer, journal) != nullptr) {
-        std::string_view line(buffer);
+    while (next_line(journal, &line, &ended)) {
         ++number;
-        if (line.empty() || line.back() != '\n') {
-            if (line.size() < LINE_MAX_BYTES + 1) {
-                reader.problem(number, "torn: the journal ends inside it");
-                break;
-            }
+        if (ended)
+            reader.problem(number, "torn: the journal ends inside it");
+        else if (line.size() > LINE_MAX_BYTES)
             reader.problem(number, "longer than a journal line");
-            skip_line(journal);
-            continue;
-        }
-        line.remove_suffix(1);
-        if (number > 1)
+        else if (number > 1)
             reader.take(number, line);
-        else if (std::string(line) + "\n" != JOURNAL_HEADER)
+        else if (line + "\n" != JOURNAL_HEADER)
             reader.problem(number, "not a journal's header");
     }
     if (std::ferror(journal)) reader.problem(number + 1, "cannot be read");
