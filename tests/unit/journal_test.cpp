@@ -83,6 +83,9 @@ const ReadCase READ_CASES[] = {
     {"not a journal", "offset,kind\n0,frame\n", 512, {}, {},
      {"line 1: not a journal's header", "line 2: not a journal line"}},
     {"empty", "", 512, {}, {}, {"line 1: empty: not even a header"}},
+    // A power cut can leave a block of zeros where lines were being written.
+    {"zeros in the middle", HEADER + std::string(10, '\0') + "\n" + row(0, 0, "frame"),
+     512, {0}, {}, {"line 2: not a journal line"}},
     {"a line too long", HEADER + std::string(5000, 'x') + "\n" + row(0, 0, "frame"),
      512, {0}, {}, {"line 2: longer than a journal line"}},
 };
