@@ -12,6 +12,8 @@
 
 #include "child_process.h"
 #include "files.h"
+#include "frame_format.h"
+#include "journal_reader.h"
 #include "pty_link.h"
 
 namespace {
@@ -84,4 +86,33 @@ TEST(KxviewLive, LogsWhatKxsimSendsByteExactAndSigintQuitsWithZero) {
     EXPECT_GE(logged.size(), sent.size() / 2);
     EXPECT_NE(sent.find(logged), std::string::npos) << logged.size() << " bytes logged";
     EXPECT_EQ(std::set<char>(logged.begin(), logged.end()).size(), 256u);
+}
+
+// Killed mid-run, kxview leaves a journal that names only records its raw
+// log holds, each at a record's start, and lacks at most the last one.
+TEST(KxviewLive, KilledMidRunLeavesAJournalThatMatchesItsRawLog) {
+    ScratchDirectory dir;
+    ChildProcess sim(
+        {KXSIM_PATH, "--link", "COM1", "--count", "2000", "--seed", "3", "--bad", "0.1"},
+        {.directory = dir.root()});
+    ASSERT_TRUE(wait_until([&] { return entry_exists(dir / "COM1"); }, 10s));
+    ChildProcess kxview = start_kxview(dir);
+    ASSERT_TRUE(wait_until([&] { return read_file(dir / "varno.dat").size() >= 20 * 256; }, 60s));
+    kxview.send(SIGKILL);
+    kxview.finish();
+    const std::string logged = read_file(dir / "varno.dat");
+    std::FILE* journal = std::fopen((dir / "varno.tsv").c_str(), "rb");
+    ASSERT_NE(journal, nullptr);
+    JournalReading reading;
+    read_journal(journal, static_cast<int64_t>(logged.size()), &reading);
+    std::fclose(journal);
+    // A line cut short by the kill is the only problem there may be.
+    EXPECT_LE(reading.problems.size(), 1u);
+    ASSERT_FALSE(reading.records.empty());
+    for (const JournalRecord& r : reading.records) {
+        auto record = reinterpret_cast<const unsigned char*>(logged.data()) + r.offset;
+        EXPECT_EQ(checksum_ok(record), r.good) << r.offset;
+    }
+    int64_t named = reading.records.back().offset + 256;
+    EXPECT_LE(static_cast<int64_t>(logged.size()) - named, 256);
 }
