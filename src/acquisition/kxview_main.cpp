@@ -5,7 +5,9 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "command_line.h"
 #include "controls.h"
@@ -45,10 +47,7 @@ void say_why(const char* path, const char* reason) {
 void open_journal(Sources* s) {
     std::string path = journal_path_for(RAW_LOG);
     s->journal = std::fopen(path.c_str(), "wb");
-    if (s->journal == nullptr) {
-        say_why(path.c_str(), std::strerror(errno));
-        kx.journal_failing = true;
-    }
+    if (s->journal == nullptr) say_why(path.c_str(), std::strerror(errno));
 }
 
 // Opens the port and creates the raw log, empty, even when the port fails;
@@ -80,6 +79,28 @@ bool open_live(Sources* s) {
     return false;
 }
 
+// Problems of a recording's journal said on standard error; past this many,
+// only how many more there are.
+constexpr size_t MOST_PROBLEMS_SAID = 5;
+
+// A recording's journal, when it has one, gives replay its frames' arrival
+// times and its notes. One that does not match is used as far as it can be.
+void load_replay_journal(const char* recording, std::FILE* stream) {
+    std::string path = journal_path_for(recording);
+    std::FILE* journal = std::fopen(path.c_str(), "rb");
+    if (journal == nullptr) return;
+    struct stat status {};
+    bool sized = fstat(fileno(stream), &status) == 0 && S_ISREG(status.st_mode);
+    read_journal(journal, sized ? status.st_size : -1, &kx.replay_journal);
+    std::fclose(journal);
+    const std::vector<std::string>& problems = kx.replay_journal.problems;
+    for (size_t i = 0; i < problems.size() && i < MOST_PROBLEMS_SAID; ++i)
+        say_why(path.c_str(), problems[i].c_str());
+    if (problems.size() > MOST_PROBLEMS_SAID)
+        std::fprintf(stderr, "kxview: %s: %zu more problems\n", path.c_str(),
+                     problems.size() - MOST_PROBLEMS_SAID);
+}
+
 bool open_replay(Sources* s, const char* path) {
     // A directory opens as a stream on this system, but its first read fails,
     // which the operator would see only as "EOF on input file".
@@ -93,6 +114,7 @@ bool open_replay(Sources* s, const char* path) {
         return false;
     }
     s->source = SOURCE_REPLAY;
+    load_replay_journal(path, s->replay);
     return true;
 }
 
@@ -150,6 +172,7 @@ int kxview_main(int argc, char** argv) {
     DisplayPanel(panel);
     set_raw_log(sources.raw_log);
     set_journal(sources.journal);
+    kx.journal_failing = sources.source == SOURCE_LIVE && sources.journal == nullptr;
     journal_event("start", "kxview " KX_VERSION " COM1 19200 8N1");
     start_frames(sources.source, sources.replay);
     while (service(panel, sources.source, &kx.store) == 0) {

@@ -12,6 +12,7 @@
 #include "accumulator.h"
 #include "frame_format.h"
 #include "frame_values.h"
+#include "journal_reader.h"
 #include "record_reader.h"
 
 // The operator's settings: reset at the start of every pass, changed by events.
@@ -21,6 +22,9 @@ struct Settings {
     int budget;           // spectrum plots left in this accumulation run
     int accumulate;       // 0 off, > 0 add, < 0 subtract
 };
+
+// A frame whose arrival time is not known: a replay without a journal.
+constexpr long long NO_TIME = INT64_MIN;
 
 // The hex dump shows a frame as lines of this many bytes.
 constexpr int DUMP_LINE_BYTES = 32;
@@ -35,13 +39,16 @@ struct KxviewStorage {
     unsigned char frame[FRAME_SIZE];        // the frame in hand
     FrameValues values;                     // its fields, decoded
     float plot[CHANNEL_COUNT];              // the spectrum as last plotted, normalised
-    std::FILE* raw_log;    // live: where every byte off the line goes; replay: null
-    int64_t logged;        // bytes the raw log holds: the offset of the next byte
-    bool log_failing;      // the raw log's last write failed
-    std::FILE* journal;    // live: the raw log's journal (null: none); replay: null
-    bool journal_failing;  // its last write failed (said once on standard error)
-    bool line_quiet;       // the last live read timed out (the journal says when that ends)
-    bool raw_log_unsynced; // bytes handed to the system, not yet to the disk
+    std::FILE* raw_log;            // live: where every byte off the line goes; replay: null
+    int64_t logged;                // bytes the raw log holds: the offset of the next byte
+    bool log_failing;              // the raw log's last write failed
+    std::FILE* journal;            // live: the raw log's journal (null: none); replay: null
+    bool journal_failing;          // its last write failed (said once on standard error)
+    bool line_quiet;               // the last live read timed out (the journal says when that ends)
+    long long arrival;             // when the frame in hand came (UtcMicroseconds()), or NO_TIME
+    JournalReading replay_journal; // replay: the recording's journal, when it has one
+    size_t replay_events_passed;   // how many of its events the replay has gone past
+    bool raw_log_unsynced;         // bytes handed to the system, not yet to the disk
     double raw_log_synced_at = -std::numeric_limits<double>::infinity(); // Timer() of the last sync
     const char* status = " "; // what the status line shows after this frame attempt
     // The frame in hex: a line of 2 * DUMP_LINE_BYTES digits for every

@@ -13,12 +13,19 @@ namespace {
 
 // One message on standard error for each spell of failures, which the
 // status line shows while it lasts.
-void write_line(const std::string& line) {
+void write_line(const char* line) {
     if (kx.journal == nullptr) return;
-    bool written = std::fputs(line.c_str(), kx.journal) >= 0 && std::fflush(kx.journal) == 0;
+    bool written = std::fputs(line, kx.journal) >= 0 && std::fflush(kx.journal) == 0;
     if (!written && !kx.journal_failing)
         std::fprintf(stderr, "kxview: journal: %s\n", std::strerror(errno));
     kx.journal_failing = !written;
+}
+
+void write_line(int64_t time, int64_t offset, std::string_view kind, std::string_view text) {
+    if (kx.journal == nullptr) return;
+    char line[JOURNAL_LINE_BYTES];
+    format_journal_line(line, time, offset, kind, text);
+    write_line(line);
 }
 
 } // namespace
@@ -29,8 +36,8 @@ void set_journal(std::FILE* journal) {
     if (journal != nullptr) write_line(JOURNAL_HEADER);
 }
 
-void journal_record(int64_t offset, bool good) {
-    write_line(journal_line(UtcMicroseconds(), offset, good ? KIND_FRAME : KIND_BAD, ""));
+void journal_record(long long time, int64_t offset, bool good) {
+    write_line(time, offset, good ? KIND_FRAME : KIND_BAD, "");
 }
 
 void journal_event(std::string_view kind, std::string_view text) {
@@ -38,7 +45,7 @@ void journal_event(std::string_view kind, std::string_view text) {
 }
 
 void journal_event_at(int64_t offset, std::string_view kind, std::string_view text) {
-    write_line(journal_line(UtcMicroseconds(), offset, kind, text));
+    write_line(UtcMicroseconds(), offset, kind, text);
 }
 
 void sync_journal() {

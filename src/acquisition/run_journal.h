@@ -14,8 +14,9 @@
 // replay).
 void set_journal(std::FILE* journal);
 
-// The record that starts at `offset` in the raw log came now.
-void journal_record(int64_t offset, bool good);
+// The record that starts at `offset` in the raw log came at `time`
+// (UtcMicroseconds()).
+void journal_record(long long time, int64_t offset, bool good);
 
 // `kind` happened now, after the bytes the raw log holds (or, given, after
 // `offset` bytes of it).

@@ -1,5 +1,6 @@
 #include "service.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "frame_format.h"
 #include "frame_process.h"
 #include "frame_source.h"
+#include "journal_format.h"
 #include "kxview_storage.h"
 #include "run_journal.h"
 #include "runtime.h"
@@ -29,6 +31,8 @@ constexpr double Y_LOG_FLOOR = 0.0001;
 // the line's pace (a frame every 0.133 s) every frame is synced before the
 // next is read; a flood from a faster line costs a sync per interval only.
 constexpr double SYNC_INTERVAL = 0.05;
+// A note's mark on the strip charts shows about this many of its first bytes.
+constexpr size_t NOTE_MARK_BYTES = 24;
 
 // Discards what the line holds, so the first read starts with fresh bytes.
 // Bounded: a line that never goes quiet cannot hold up the first frame.
@@ -65,7 +69,62 @@ void show_settings(int panel) {
                  AXIS_MANUAL, kx.settings.y_min, kx.settings.y_max);
 }
 
+// A note's mark on the strip charts: its first words.
+void mark_note(int panel, std::string_view note) {
+    char label[NOTE_MARK_BYTES + 4];
+    size_t length = note.size() < NOTE_MARK_BYTES ? note.size() : note.rfind(' ', NOTE_MARK_BYTES);
+    if (length == std::string_view::npos || length == 0) length = NOTE_MARK_BYTES;
+    std::snprintf(label, sizeof label, "%.*s%s", static_cast<int>(length), note.data(),
+                  length < note.size() ? "..." : "");
+    PlotStripChartMark(panel, PANEL_RATES, label);
+    PlotStripChartMark(panel, PANEL_GROUP_CHART, label);
+}
+
+// The operator's note goes into the journal with the bytes logged so far,
+// and onto the strip charts at their latest samples; the field empties for
+// the next one.
+void add_note(int panel) {
+    char note[NOTE_BYTES] = "";
+    if (GetCtrlVal(panel, PANEL_NOTE, note, sizeof note) < 0) return;
+    std::string_view text(note);
+    if (text.find_first_not_of(" \t") == std::string_view::npos) return;
+    journal_event(KIND_NOTE, text);
+    mark_note(panel, text);
+    SetCtrlVal(panel, PANEL_NOTE, "");
+}
+
+// Replay shows the recording's notes where they were made: after the last
+// frame that had come when the operator typed them.
+void mark_replayed_notes(int panel) {
+    const std::vector<JournalEvent>& events = kx.replay_journal.events;
+    int64_t shown_up_to = frame_offset() + FRAME_SIZE;
+    for (; kx.replay_events_passed < events.size() &&
+           events[kx.replay_events_passed].offset <= shown_up_to;
+         ++kx.replay_events_passed) {
+        const JournalEvent& event = events[kx.replay_events_passed];
+        if (event.kind == KIND_NOTE) mark_note(panel, event.text);
+    }
+}
+
+// When the frame in hand came: live, now; replay, as its journal says.
+long long replayed_arrival() {
+    const std::vector<JournalRecord>& records = kx.replay_journal.records;
+    int64_t offset = frame_offset();
+    auto found = std::lower_bound(records.begin(), records.end(), offset,
+                                  [](const JournalRecord& r, int64_t o) { return r.offset < o; });
+    return found != records.end() && found->offset == offset ? found->time : NO_TIME;
+}
+
+void show_arrival(int panel) {
+    char text[UTC_TEXT_BYTES] = "";
+    if (kx.arrival != NO_TIME) format_utc(kx.arrival, text);
+    SetCtrlVal(panel, PANEL_ARRIVAL, text);
+}
+
 void set_up_pass(int panel, int source, SpectrumStore* store) {
+    // Notes go to a live run's journal; a recording is only read.
+    SetCtrlAttribute(panel, PANEL_NOTE, ATTR_DIMMED, source != SOURCE_LIVE);
+    SetCtrlAttribute(panel, PANEL_ADD_NOTE, ATTR_DIMMED, source != SOURCE_LIVE);
     if (source == SOURCE_LIVE) {
         SetCtrlVal(panel, PANEL_STATUS, "setting up serial port");
         flush_port();
@@ -173,6 +232,7 @@ bool answer_event(int panel, int event_panel, int control, SpectrumStore* store)
         SetCtrlAttribute(event_panel, PANEL_SPECTRUM, ATTR_XMAP_MODE, on != 0);
         break;
     case PANEL_YLOG: switch_y_log(event_panel, control); break;
+    case PANEL_ADD_NOTE: add_note(event_panel); break;
     default: return false;
     }
     return true;
@@ -228,7 +288,8 @@ void journal_attempt(int result, bool logged) {
         kx.line_quiet = false;
         journal_event_at(kx.logged - came, "back", "");
     }
-    if ((result == 0 || result == 1) && logged) journal_record(frame_offset(), result == 0);
+    if ((result == 0 || result == 1) && logged)
+        journal_record(kx.arrival, frame_offset(), result == 0);
     if (result < 0 && !kx.line_quiet) {
         kx.line_quiet = true;
         journal_event("silent", "");
@@ -241,6 +302,7 @@ void journal_attempt(int result, bool logged) {
 // skipped count, which the panel shows after every attempt.
 void frame_turn(int panel, int source, SpectrumStore* store) {
     int result = get_frm(kx.frame, source);
+    kx.arrival = source == SOURCE_LIVE ? UtcMicroseconds() : replayed_arrival();
     bool logged = source != SOURCE_LIVE || log_arrivals();
     if (source == SOURCE_LIVE) journal_attempt(result, logged);
     if (result < 0) {
@@ -253,6 +315,8 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
         refresh_spectrum(panel, store);
         build_dump();
         SetCtrlVal(panel, PANEL_HEXDUMP, kx.dump);
+        show_arrival(panel);
+        if (source == SOURCE_REPLAY) mark_replayed_notes(panel);
     }
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
     // Bytes lost from the log matter more than their journal, and both more

@@ -1,5 +1,7 @@
 #include "journal_format.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -34,7 +36,7 @@ std::string journal_path_for(const std::string& recording) {
     return (has_extension ? recording.substr(0, dot) : recording) + JOURNAL_EXTENSION;
 }
 
-std::string utc_text(int64_t microseconds) {
+void format_utc(int64_t microseconds, char text[UTC_TEXT_BYTES]) {
     int64_t seconds = microseconds / MICROS_PER_SECOND;
     int64_t fraction = microseconds % MICROS_PER_SECOND;
     if (fraction < 0) {
@@ -43,12 +45,17 @@ std::string utc_text(int64_t microseconds) {
     }
     std::time_t whole = static_cast<std::time_t>(seconds);
     std::tm utc{};
-    char text[48] = "";
+    text[0] = '\0';
     // Four digits of year whatever the year, as parse_utc reads it.
     if (gmtime_r(&whole, &utc) != nullptr)
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ", utc.tm_year + 1900,
-                      utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                      static_cast<int>(fraction));
+        std::snprintf(text, UTC_TEXT_BYTES, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ",
+                      utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                      utc.tm_sec, static_cast<int>(fraction));
+}
+
+std::string utc_text(int64_t microseconds) {
+    char text[UTC_TEXT_BYTES];
+    format_utc(microseconds, text);
     return text;
 }
 
@@ -82,16 +89,23 @@ bool parse_utc(std::string_view text, int64_t* microseconds) {
     return true;
 }
 
+size_t format_journal_line(char line[JOURNAL_LINE_BYTES], int64_t microseconds, int64_t offset,
+                           std::string_view kind, std::string_view text) {
+    char time[UTC_TEXT_BYTES];
+    format_utc(microseconds, time);
+    int head =
+        std::snprintf(line, JOURNAL_LINE_BYTES, "%s\t%lld\t%.*s\t", time,
+                      static_cast<long long>(offset), static_cast<int>(kind.size()), kind.data());
+    size_t length = std::min(static_cast<size_t>(head), JOURNAL_LINE_BYTES - NOTE_BYTES - 1);
+    for (char c : text.substr(0, NOTE_BYTES - 1))
+        line[length++] = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+    line[length++] = '\n';
+    line[length] = '\0';
+    return length;
+}
+
 std::string journal_line(int64_t microseconds, int64_t offset, std::string_view kind,
                          std::string_view text) {
-    std::string line = utc_text(microseconds);
-    line += '\t';
-    line += std::to_string(offset);
-    line += '\t';
-    line += kind;
-    line += '\t';
-    for (char c : text)
-        line += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
-    line += '\n';
-    return line;
+    char line[JOURNAL_LINE_BYTES];
+    return std::string(line, format_journal_line(line, microseconds, offset, kind, text));
 }

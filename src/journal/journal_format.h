@@ -33,12 +33,23 @@ constexpr std::string_view KIND_NOTE = "note";
 // The journal's name for a recording's: its extension replaced.
 std::string journal_path_for(const std::string& recording);
 
+// Room for a time's text and its NUL: 28 bytes, and what the compiler
+// counts for fields it cannot bound.
+constexpr size_t UTC_TEXT_BYTES = 96;
+// Room for a line whose text is a note of NOTE_BYTES - 1 bytes at most.
+constexpr size_t NOTE_BYTES = 512;
+constexpr size_t JOURNAL_LINE_BYTES = UTC_TEXT_BYTES + 24 + 16 + NOTE_BYTES + 2;
+
 // "YYYY-MM-DDTHH:MM:SS.uuuuuuZ" of microseconds since 1970 UTC.
+void format_utc(int64_t microseconds, char text[UTC_TEXT_BYTES]);
 std::string utc_text(int64_t microseconds);
 // The microseconds of such a text (fewer decimals allowed, or none), or
 // false when it is not one.
 bool parse_utc(std::string_view text, int64_t* microseconds);
 
-// One line, ending in a line end, with `text` made safe for the format.
+// One line, ending in a line end, with `text` made safe for the format (and
+// cut to NOTE_BYTES - 1 bytes). Returns its length in `line`, NUL-ended.
+size_t format_journal_line(char line[JOURNAL_LINE_BYTES], int64_t microseconds, int64_t offset,
+                           std::string_view kind, std::string_view text);
 std::string journal_line(int64_t microseconds, int64_t offset, std::string_view kind,
                          std::string_view text);

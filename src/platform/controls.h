@@ -6,51 +6,63 @@ enum PanelResource {
     PANEL = 1,
 };
 
-// Every control, once: its identifier, its number, and the Qt class (or a
-// base of it) of the panel file's widget of that name. The enum below, the
+// Every control, once: its identifier, its number, the Qt class (or a base
+// of it) of the panel file's widget of that name, and whether a panel file
+// must have it: an operator's copy made before an OPTIONAL control came
+// still loads, and the feature behind it is simply not offered. The enum below, the
 // Qt backend's lookup and the fake backend's names are all made from it.
 // Operator inputs: commits on 7 to 16 are answered by the service loop.
 // PANEL_RESTART lies outside 7 to 16 on purpose: its commit ends the service
 // pass, so the next pass starts afresh (counts cleared, settings reset, port
 // flushed).
 #define KX_CONTROLS(X)                                                                             \
-    X(PANEL_WORD_244, 2, "QLineEdit")                                                              \
-    X(PANEL_WORD_10, 3, "QLineEdit")                                                               \
-    X(PANEL_WORD_252, 4, "QLineEdit")                                                              \
-    X(PANEL_WORD_14, 5, "QLineEdit")                                                               \
-    X(PANEL_WORD_12, 6, "QLineEdit")                                                               \
-    X(PANEL_QUIT, 7, "QPushButton")                                                                \
-    X(PANEL_XMIN, 8, "kxqt::IntInput")                                                             \
-    X(PANEL_XMAX, 9, "kxqt::IntInput")                                                             \
-    X(PANEL_YMIN, 10, "kxqt::FloatInput")                                                          \
-    X(PANEL_YMAX, 11, "kxqt::FloatInput")                                                          \
-    X(PANEL_NFRAMES, 12, "kxqt::IntInput")                                                         \
-    X(PANEL_RESET, 13, "QPushButton")                                                              \
-    X(PANEL_ACCUMULATE, 14, "QComboBox")                                                           \
-    X(PANEL_XLOG, 15, "QCheckBox")                                                                 \
-    X(PANEL_YLOG, 16, "QCheckBox")                                                                 \
-    X(PANEL_SPECTRUM, 17, "kxqt::Graph")                                                           \
-    X(PANEL_COUNT_MODE3, 18, "QLineEdit")                                                          \
-    X(PANEL_COUNT_MODE2, 19, "QLineEdit")                                                          \
-    X(PANEL_COUNT_MODE0, 20, "QLineEdit")                                                          \
-    X(PANEL_TIME, 21, "QLineEdit")                                                                 \
-    X(PANEL_TENTH_248, 22, "QLineEdit")                                                            \
-    X(PANEL_TENTH_246, 23, "QLineEdit")                                                            \
-    X(PANEL_SCALED_246, 24, "QLineEdit")                                                           \
-    X(PANEL_SCALED_248, 25, "QLineEdit")                                                           \
-    X(PANEL_SCALED_250, 26, "QLineEdit")                                                           \
-    X(PANEL_HEXDUMP, 27, "QPlainTextEdit")                                                         \
-    X(PANEL_SKIPPED, 28, "QLineEdit")                                                              \
-    X(PANEL_STATUS, 29, "QLineEdit")                                                               \
-    X(PANEL_RATES, 30, "kxqt::StripChart")                                                         \
-    X(PANEL_GROUP_CHART, 31, "kxqt::StripChart")                                                   \
-    X(PANEL_RESTART, 32, "QPushButton")
+    X(PANEL_WORD_244, 2, "QLineEdit", REQUIRED)                                                    \
+    X(PANEL_WORD_10, 3, "QLineEdit", REQUIRED)                                                     \
+    X(PANEL_WORD_252, 4, "QLineEdit", REQUIRED)                                                    \
+    X(PANEL_WORD_14, 5, "QLineEdit", REQUIRED)                                                     \
+    X(PANEL_WORD_12, 6, "QLineEdit", REQUIRED)                                                     \
+    X(PANEL_QUIT, 7, "QPushButton", REQUIRED)                                                      \
+    X(PANEL_XMIN, 8, "kxqt::IntInput", REQUIRED)                                                   \
+    X(PANEL_XMAX, 9, "kxqt::IntInput", REQUIRED)                                                   \
+    X(PANEL_YMIN, 10, "kxqt::FloatInput", REQUIRED)                                                \
+    X(PANEL_YMAX, 11, "kxqt::FloatInput", REQUIRED)                                                \
+    X(PANEL_NFRAMES, 12, "kxqt::IntInput", REQUIRED)                                               \
+    X(PANEL_RESET, 13, "QPushButton", REQUIRED)                                                    \
+    X(PANEL_ACCUMULATE, 14, "QComboBox", REQUIRED)                                                 \
+    X(PANEL_XLOG, 15, "QCheckBox", REQUIRED)                                                       \
+    X(PANEL_YLOG, 16, "QCheckBox", REQUIRED)                                                       \
+    X(PANEL_SPECTRUM, 17, "kxqt::Graph", REQUIRED)                                                 \
+    X(PANEL_COUNT_MODE3, 18, "QLineEdit", REQUIRED)                                                \
+    X(PANEL_COUNT_MODE2, 19, "QLineEdit", REQUIRED)                                                \
+    X(PANEL_COUNT_MODE0, 20, "QLineEdit", REQUIRED)                                                \
+    X(PANEL_TIME, 21, "QLineEdit", REQUIRED)                                                       \
+    X(PANEL_TENTH_248, 22, "QLineEdit", REQUIRED)                                                  \
+    X(PANEL_TENTH_246, 23, "QLineEdit", REQUIRED)                                                  \
+    X(PANEL_SCALED_246, 24, "QLineEdit", REQUIRED)                                                 \
+    X(PANEL_SCALED_248, 25, "QLineEdit", REQUIRED)                                                 \
+    X(PANEL_SCALED_250, 26, "QLineEdit", REQUIRED)                                                 \
+    X(PANEL_HEXDUMP, 27, "QPlainTextEdit", REQUIRED)                                               \
+    X(PANEL_SKIPPED, 28, "QLineEdit", REQUIRED)                                                    \
+    X(PANEL_STATUS, 29, "QLineEdit", REQUIRED)                                                     \
+    X(PANEL_RATES, 30, "kxqt::StripChart", REQUIRED)                                               \
+    X(PANEL_GROUP_CHART, 31, "kxqt::StripChart", REQUIRED)                                         \
+    X(PANEL_RESTART, 32, "QPushButton", REQUIRED)                                                  \
+    X(PANEL_ARRIVAL, 33, "QLineEdit", OPTIONAL)                                                    \
+    X(PANEL_NOTE, 34, "QLineEdit", OPTIONAL)                                                       \
+    X(PANEL_ADD_NOTE, 35, "QPushButton", OPTIONAL)
 
-#define KX_CONTROL_ID(id, number, class_name) id = number,
+#define KX_CONTROL_ID(id, number, class_name, need) id = number,
 enum ControlId { KX_CONTROLS(KX_CONTROL_ID) };
 #undef KX_CONTROL_ID
 
+enum ControlNeed {
+    REQUIRED = 1,
+    OPTIONAL = 0,
+};
+
 enum AttributeCode {
+    // 1 greys a control out: it takes no input.
+    ATTR_DIMMED = 11,
     // Value 2 on PANEL_NFRAMES marks the accumulation run as ended.
     ATTR_RUN_STATE = 10,
     // 0 linear, 1 logarithmic.

@@ -69,6 +69,8 @@ int GetUserEvent(int wait, int* panel, int* control);
 
 int GetCtrlVal(int panel, int control, int* value);
 int GetCtrlVal(int panel, int control, float* value);
+// A text control's text, cut to `size` - 1 bytes and ended by a NUL.
+int GetCtrlVal(int panel, int control, char* value, int size);
 int SetCtrlVal(int panel, int control, int value);
 int SetCtrlVal(int panel, int control, double value);
 int SetCtrlVal(int panel, int control, const char* value);
@@ -89,3 +91,6 @@ int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_
 // `skip`+1-th) to the chart, spread over its traces in turn.
 int PlotStripChart(int panel, int chart, const void* data, int count, int start, int skip,
                    int type);
+// Marks the chart's latest samples with a vertical line labelled `label`;
+// the mark scrolls with them.
+int PlotStripChartMark(int panel, int chart, const char* label);

@@ -62,12 +62,12 @@ void write_earlier(const std::string& name, const std::string& bytes) {
 void write_earlier_log() { write_earlier("varno.dat", EARLIER); }
 
 // The journal of the live run case: its start, the pass, the frame, the quit.
-const std::string JOURNAL = "time\toffset\tkind\ttext\n"
-                            "2026-03-04T05:06:07.000000Z\t0\tstart\tkxview " KX_VERSION
-                            " COM1 19200 8N1\n"
-                            "2026-03-04T05:06:07.100000Z\t0\tpass\tx 0 4095 y 0.001 10 add 1000\n"
-                            "2026-03-04T05:06:07.233333Z\t0\tframe\t\n"
-                            "2026-03-04T05:06:07.233333Z\t256\tquit\t\n";
+const std::string JOURNAL =
+    "time\toffset\tkind\ttext\n"
+    "2026-03-04T05:06:07.000000Z\t0\tstart\tkxview " KX_VERSION " COM1 19200 8N1\n"
+    "2026-03-04T05:06:07.100000Z\t0\tpass\tx 0 4095 y 0.001 10 add 1000\n"
+    "2026-03-04T05:06:07.233333Z\t0\tframe\t\n"
+    "2026-03-04T05:06:07.233333Z\t256\tquit\t\n";
 
 std::string moved_to(const std::string& name) {
     return "kxview: earlier raw log varno.dat moved to " + name + "\n";

@@ -207,6 +207,8 @@ TEST_F(Service, EveryPassStartsWithItsSettingsShownAndAnEmptySpectrum) {
     Texts texts = fake::texts();
     // clang-format off
     EXPECT_EQ(Texts(texts.begin(), std::find(texts.begin(), texts.end(), POLL)), (Texts{
+        "SetCtrlAttribute(1, PANEL_NOTE, ATTR_DIMMED, 0)",
+        "SetCtrlAttribute(1, PANEL_ADD_NOTE, ATTR_DIMMED, 0)",
         STATUS + R"("setting up serial port"))", "SetComTime(1, 0.1)",
         "ComRdByte(1)", "ComRdByte(1)", "ComRdByte(1)", "ComRdByte(1)",
         "SetComTime(1, 1.05)", STATUS + R"("serial port ready"))", CLEAR_GRAPH, "SetCtrlVal(1, PANEL_XMIN, 0)", "SetCtrlVal(1, PANEL_XMAX, 4095)",
@@ -257,6 +259,7 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
         CHARTS[0], CHARTS[1],
         "SetCtrlVal(1, PANEL_COUNT_MODE0, 0)", CLEAR_GRAPH, PLOT, BUDGET + "999)",
         "SetCtrlVal(1, PANEL_HEXDUMP, \"" + dump + "\")",
+        R"(SetCtrlVal(1, PANEL_ARRIVAL, "2026-03-04T05:06:07.233333Z"))",
         SKIPPED + std::to_string(skipped_bytes()) + ")", SHOWN_OK, POLL}));
     // clang-format on
     // Modes without frames plot 0, not a quotient by zero.

@@ -23,6 +23,7 @@ struct State {
     std::vector<fake::Call> calls;
     std::deque<int> events;
     std::map<int, double> controls;
+    std::map<int, std::string> texts;
     std::deque<Read> reads;
     std::deque<unsigned char> line;
     int line_bytes = 0;
@@ -53,11 +54,11 @@ struct Attribute {
 };
 
 #define NAMED(identifier) std::pair<const int, const char*>(identifier, #identifier)
-#define KX_CONTROL_NAME(id, number, class_name) NAMED(id),
+#define KX_CONTROL_NAME(id, number, class_name, need) NAMED(id),
 const std::map<int, const char*> CONTROL_NAMES = {KX_CONTROLS(KX_CONTROL_NAME)};
 #undef KX_CONTROL_NAME
 const std::map<int, const char*> ATTRIBUTE_NAMES = {NAMED(ATTR_RUN_STATE), NAMED(ATTR_XMAP_MODE),
-                                                    NAMED(ATTR_YMAP_MODE)};
+                                                    NAMED(ATTR_YMAP_MODE), NAMED(ATTR_DIMMED)};
 #undef NAMED
 
 // The name of `value` in `names`; a value without one stays a number.
@@ -145,6 +146,7 @@ void push_events(const std::vector<int>& controls) {
     state.events.insert(state.events.end(), controls.begin(), controls.end());
 }
 void set_control(int control, double value) { state.controls[control] = value; }
+void set_text(int control, const std::string& text) { state.texts[control] = text; }
 void push_read(const std::vector<unsigned char>& bytes) { state.reads.push_back({bytes, 0}); }
 void push_read_error(int error) { state.reads.push_back({{}, error}); }
 void push_line(const std::vector<unsigned char>& bytes) {
@@ -269,6 +271,14 @@ int GetCtrlVal(int panel, int control, float* value) {
     return 0;
 }
 
+int GetCtrlVal(int panel, int control, char* value, int size) {
+    record("GetCtrlVal", {panel, Control{control}});
+    std::string text = state.texts[control].substr(0, static_cast<size_t>(size - 1));
+    std::copy(text.begin(), text.end(), value);
+    value[text.size()] = '\0';
+    return 0;
+}
+
 int SetCtrlVal(int panel, int control, int value) {
     record("SetCtrlVal", {panel, Control{control}, value});
     return 0;
@@ -313,5 +323,10 @@ int PlotStripChart(int panel, int chart, const void* data, int count, int start,
                    int type) {
     fake::Call& call = record("PlotStripChart", {panel, Control{chart}, count, start, skip, type});
     call.y = values(data, count, type, start, skip);
+    return 0;
+}
+
+int PlotStripChartMark(int panel, int chart, const char* label) {
+    record("PlotStripChartMark", {panel, Control{chart}, label});
     return 0;
 }

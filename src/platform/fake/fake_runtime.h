@@ -38,6 +38,8 @@ void clear_calls();
 void push_events(const std::vector<int>& controls);
 // What GetCtrlVal reads for `control` (truncated toward zero for an int).
 void set_control(int control, double value);
+// What GetCtrlVal reads for a text control.
+void set_text(int control, const std::string& text);
 
 // One ComRd result: these bytes (fewer than asked is a short read after the
 // time-out). A negative `error` makes the read fail with that result.

@@ -5,7 +5,7 @@
 namespace kxqt {
 namespace {
 
-#define KX_CONTROL_ENTRY(id, number, class_name) {id, #id, class_name},
+#define KX_CONTROL_ENTRY(id, number, class_name, need) {id, #id, class_name, need == REQUIRED},
 constexpr ControlEntry entries[] = {KX_CONTROLS(KX_CONTROL_ENTRY)};
 #undef KX_CONTROL_ENTRY
 

@@ -9,6 +9,7 @@ struct ControlEntry {
     int id;
     const char* name;       // the widget's objectName in the panel file
     const char* class_name; // the widget must be of this class or derive from it
+    bool required;          // a panel file without it does not load
 };
 
 std::span<const ControlEntry> control_entries();

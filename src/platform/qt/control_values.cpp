@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "commit_wiring.h"
@@ -161,6 +162,15 @@ int GetCtrlVal(int panel, int control, float* value) {
     return 0;
 }
 
+int GetCtrlVal(int panel, int control, char* value, int size) {
+    auto* line = qobject_cast<QLineEdit*>(kxqt::control_widget(panel, control));
+    if (!line || size < 1) return FAILED;
+    QByteArray text = line->text().toUtf8().left(size - 1);
+    std::memcpy(value, text.constData(), static_cast<size_t>(text.size()));
+    value[text.size()] = '\0';
+    return 0;
+}
+
 int SetCtrlVal(int panel, int control, int value) {
     QWidget* widget = kxqt::control_widget(panel, control);
     if (!widget) return FAILED;
@@ -184,6 +194,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     if (!widget) return FAILED;
     switch (attribute) {
     case ATTR_RUN_STATE: set_run_state(widget, value); return 0;
+    case ATTR_DIMMED: widget->setEnabled(value == 0); return 0;
     case ATTR_XMAP_MODE:
     case ATTR_YMAP_MODE: return set_mapping(widget, attribute, value);
     default: return FAILED;

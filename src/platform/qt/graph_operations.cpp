@@ -1,4 +1,4 @@
-// SetAxisRange, DeleteGraphPlot, PlotXY and PlotStripChart.
+// SetAxisRange, DeleteGraphPlot, PlotXY, PlotStripChart and PlotStripChartMark.
 #include <QList>
 #include <cmath>
 
@@ -66,5 +66,12 @@ int PlotStripChart(int panel, int chart, const void* data, int count, int start,
     auto values = kxqt::plot_values(data, count, type, start, skip);
     if (!target || !values) return FAILED;
     target->append(*values);
+    return 0;
+}
+
+int PlotStripChartMark(int panel, int chart, const char* label) {
+    auto* target = find<kxqt::StripChart>(panel, chart);
+    if (!target || !label) return FAILED;
+    target->mark(QString::fromUtf8(label));
     return 0;
 }

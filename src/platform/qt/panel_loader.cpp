@@ -43,6 +43,7 @@ Controls find_controls(QWidget* window, QStringList& problems) {
     Controls controls;
     for (const ControlEntry& entry : control_entries()) {
         auto* widget = window->findChild<QWidget*>(QLatin1String(entry.name));
+        if (!widget && !entry.required) continue; // an older panel file: not offered
         if (!widget)
             problems << QStringLiteral("no control %1").arg(QLatin1String(entry.name));
         else if (!widget->inherits(entry.class_name))

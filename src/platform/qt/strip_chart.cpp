@@ -45,6 +45,8 @@ StripChart::StripChart(QWidget* parent) : PlotView(parent) {
 
 void StripChart::rebuild() {
     plot()->clearGraphs();
+    plot()->clearItems();
+    marks_.clear();
     constexpr int colour_count = static_cast<int>(std::size(trace_colours));
     for (int trace = 0; trace < traces_; ++trace) {
         QCPGraph* graph = plot()->addGraph();
@@ -65,7 +67,46 @@ void StripChart::append(const std::vector<double>& values) {
     next_sample_ += (count + traces_ - 1) / traces_;
     for (int trace = 0; trace < traces_; ++trace)
         plot()->graph(trace)->data()->removeBefore(next_sample_ - history_);
+    drop_old_marks();
     changed();
+}
+
+void StripChart::mark(const QString& label) {
+    double sample = std::max(next_sample_ - 1, 0.0);
+    auto* line = new QCPItemStraightLine(plot());
+    line->point1->setCoords(sample, 0);
+    line->point2->setCoords(sample, 1);
+    QPen pen(Qt::darkGray, 1, Qt::DashLine);
+    pen.setCosmetic(true);
+    line->setPen(pen);
+    // The label hangs from the top of the paper, beside its line.
+    auto* text = new QCPItemText(plot());
+    text->position->setTypeX(QCPItemPosition::ptPlotCoords);
+    text->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    text->position->setCoords(sample, 0.02);
+    text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    text->setText(label);
+    text->setColor(Qt::darkGray);
+    text->setClipToAxisRect(true);
+    marks_.push_back({sample, line, text});
+    changed();
+}
+
+QStringList StripChart::marks() const {
+    QStringList labels;
+    for (const Mark& m : marks_)
+        labels << m.label->text();
+    return labels;
+}
+
+void StripChart::drop_old_marks() {
+    auto kept = std::find_if(marks_.begin(), marks_.end(),
+                             [&](const Mark& m) { return m.sample >= next_sample_ - history_; });
+    for (auto m = marks_.begin(); m != kept; ++m) {
+        plot()->removeItem(m->line);
+        plot()->removeItem(m->label);
+    }
+    marks_.erase(marks_.begin(), kept);
 }
 
 void StripChart::before_replot() {

@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <vector>
 
+class QCPItemStraightLine;
+class QCPItemText;
+
 #include "plot_view.h"
 
 namespace kxqt {
@@ -22,6 +25,10 @@ class StripChart : public PlotView {
     explicit StripChart(QWidget* parent = nullptr);
 
     void append(const std::vector<double>& values);
+    // A vertical line at the latest samples, labelled: an operator's note.
+    void mark(const QString& label);
+    // The labels of the marks still in the history, oldest first.
+    QStringList marks() const;
     // Samples held by one trace (at most the history length).
     int samples_held(int trace) const;
     // The value of the latest sample of a trace.
@@ -45,11 +52,19 @@ class StripChart : public PlotView {
 
   private:
     void rebuild();
+    void drop_old_marks();
+
+    struct Mark {
+        double sample;
+        QCPItemStraightLine* line;
+        QCPItemText* label;
+    };
 
     int traces_ = 1;
     int history_ = 500;
     QStringList names_;
     double next_sample_ = 0.0;
+    std::vector<Mark> marks_;
 };
 
 } // namespace kxqt
