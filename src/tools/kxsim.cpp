@@ -1,43 +1,79 @@
 // kxsim: the instrument on a desk. Writes a recording at full speed, or
 // streams frames over a pseudo-terminal paced like the real serial line.
 #include <cerrno>
+#include <cfloat>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "command_line.h"
+#include "faults.h"
 #include "instrument.h"
 #include "pty_link.h"
 #include "serial_line.h"
-#include "sim_args.h"
 
 namespace {
 
 constexpr const char* TOOL = "kxsim";
-constexpr const char* HELP =
-    "Simulates the instrument: realistic 256-byte telemetry frames, with faults on request.\n"
-    "\n"
-    "  --out FILE   write a recording to FILE at full speed (1000 frames unless --count)\n"
-    "  --link NAME  stream on a pseudo-terminal linked as NAME in the working directory,\n"
-    "               paced like the 19200 baud line (the default, as COM1, until stopped)\n"
-    "  --count N    frames to send\n"
-    "  --rate FPS   frames a second on the link, at most the line's 7.5\n"
-    "  --seed S     the same seed and options give the same bytes (default 1)\n"
-    "  --bad P      probability that a record's checksum is broken\n"
-    "  --junk P     probability of junk bytes before a record\n"
-    "  --drop P     probability that a record loses its tail\n"
-    "  -h, --help   show this help and exit\n"
-    "  --version    show the version and exit\n"
-    "\n"
+constexpr const char* DESCRIPTION =
+    "Simulates the instrument: realistic 256-byte telemetry frames, with faults on request.\n";
+constexpr const char* FOOTER =
     "At the end it reports on standard error how many records were sent good, corrupted\n"
     "or dropped, and how much junk.\n";
 
+constexpr int64_t DEFAULT_FILE_COUNT = 1000;
+// The slowest pace: a frame every 100 s keeps the instrument's clocks sane.
+constexpr double MIN_RATE = 0.01;
 // 256 bytes of 10 bits (8N1) at 19200 baud.
 constexpr double LINE_FRAME_PERIOD_S = FRAME_SIZE * CHARACTER_TIME;
 constexpr uint64_t FAULT_SEED_MIX = 0xA5A5A5A5A5A5A5A5ull;
 constexpr long NS_PER_S = 1000000000L;
+
+struct SimArgs {
+    std::optional<std::string> out; // write a recording here
+    std::string link = LINE_NAME;   // or stream on a pseudo-terminal linked here
+    int64_t count = -1;             // frames; -1: the mode's default
+    double rate = 0.0;              // frames a second on the link; 0: the line's pace
+    uint64_t seed = 1;
+    FaultRates faults;
+};
+
+// The options, each with its help, once.
+void define_options(CLI::App* app, SimArgs* args) {
+    const auto whole = number_from<int64_t>(0, INT64_MAX, "a whole number, 0 or more");
+    const auto probability = number_from<double>(0.0, 1.0, "a probability from 0 to 1");
+    CLI::Option* out = app->add_option(
+        "--out", args->out, "write a recording to FILE at full speed (1000 frames unless --count)");
+    out->type_name("FILE");
+    app->add_option("--link", args->link,
+                    "stream on a pseudo-terminal linked as NAME in the working directory,\n"
+                    "paced like the 19200 baud line (the default, as COM1, until stopped)")
+        ->type_name("NAME")
+        ->excludes(out);
+    app->add_option("--count", args->count, "frames to send")->type_name("N")->check(whole);
+    app->add_option("--rate", args->rate, "frames a second on the link, at most the line's 7.5")
+        ->type_name("FPS")
+        ->check(number_from<double>(MIN_RATE, DBL_MAX, "frames a second, 0.01 or more"))
+        ->excludes(out);
+    app->add_option("--seed", args->seed,
+                    "the same seed and options give the same bytes (default 1)")
+        ->type_name("S")
+        ->check(number_from<uint64_t>(0, UINT64_MAX, "a whole number, 0 or more"));
+    app->add_option("--bad", args->faults.bad, "probability that a record's checksum is broken")
+        ->type_name("P")
+        ->check(probability);
+    app->add_option("--junk", args->faults.junk, "probability of junk bytes before a record")
+        ->type_name("P")
+        ->check(probability);
+    app->add_option("--drop", args->faults.drop, "probability that a record loses its tail")
+        ->type_name("P")
+        ->check(probability);
+}
 
 volatile std::sig_atomic_t stop_requested = 0;
 
@@ -62,9 +98,10 @@ void report(const FaultTally& tally, int64_t undelivered) {
 }
 
 int write_recording(const SimArgs& args) {
-    std::FILE* out = std::fopen(args.out, "wb");
+    std::FILE* out = std::fopen(args.out->c_str(), "wb");
     if (out == nullptr) {
-        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.out, std::strerror(errno));
+        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.out->c_str(),
+                     std::strerror(errno));
         return 1;
     }
     Instrument instrument(args.seed, LINE_FRAME_PERIOD_S);
@@ -82,7 +119,8 @@ int write_recording(const SimArgs& args) {
     }
     written = std::fclose(out) == 0 && written;
     if (!written) {
-        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, args.out, std::strerror(errno));
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, args.out->c_str(),
+                     std::strerror(errno));
         return 1;
     }
     report(tally, 0);
@@ -113,14 +151,14 @@ int stream_on_link(const SimArgs& args) {
     catch_stop_signals();
     PtyLink link;
     std::string error;
-    if (!link.open(args.link, &error)) {
+    if (!link.open(args.link.c_str(), &error)) {
         std::fprintf(stderr, "%s: %s\n", TOOL, error.c_str());
         return 1;
     }
     double period = args.rate > 0.0 && 1.0 / args.rate > LINE_FRAME_PERIOD_S ? 1.0 / args.rate
                                                                              : LINE_FRAME_PERIOD_S;
     std::fprintf(stderr, "%s: streaming on %s -> %s at %.3g frames a second; stop with Ctrl-C\n",
-                 TOOL, args.link, link.device().c_str(), 1.0 / period);
+                 TOOL, args.link.c_str(), link.device().c_str(), 1.0 / period);
     Instrument instrument(args.seed, period);
     FaultInjector faults(args.seed ^ FAULT_SEED_MIX, args.faults);
     FaultTally tally;
@@ -152,9 +190,10 @@ int stream_on_link(const SimArgs& args) {
 
 int main(int argc, char** argv) {
     SimArgs args;
-    std::string error;
-    int status = answer_command(parse_sim_args(argc, argv, &args, &error),
-                                ToolText{TOOL, SIM_USAGE, HELP}, error);
+    CLI::App app(DESCRIPTION, TOOL);
+    define_options(&app, &args);
+    set_up_command_line(&app, FOOTER);
+    int status = parse_command_line(&app, argc, argv);
     if (status != KEEP_RUNNING) return status;
-    return args.out != nullptr ? write_recording(args) : stream_on_link(args);
+    return args.out ? write_recording(args) : stream_on_link(args);
 }
