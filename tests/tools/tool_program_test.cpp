@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "child_process.h"
@@ -31,7 +32,7 @@ std::string golden_recording() {
 
 const std::string DUMP_USAGE = "usage: kxdump [--csv | --summary] [--spectrum OUT.csv] RECORDING\n";
 const std::string SIM_USAGE = "usage: kxsim [--out FILE | --link NAME] [--count N] [--rate FPS] "
-                              "[--seed S] [--bad P] [--junk P] [--drop P]\n";
+                              "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P]\n";
 const std::string VIEW_USAGE = "usage: kxview [RECORDING]\n";
 
 // `argv` with the program named by the built program's path.
@@ -115,9 +116,9 @@ TEST(CommandLines, UsageErrorsExit2WithTheReasonAndTheUsageLine) {
         {{"kxsim", "--count", "-1"},
          "kxsim: --count: invalid value '-1': expected a whole number, 0 or more\n" + SIM_USAGE},
         {{"kxsim", "--rate", "fast"},
-         "kxsim: --rate: invalid value 'fast': expected frames a second, 0.01 or more\n" +
+         "kxsim: --rate: invalid value 'fast': expected frames a second, 0.01 or more, or max\n" +
              SIM_USAGE},
-        {{"kxsim", "--out", "rec.dat", "--rate", "2"},
+        {{"kxsim", "--out", "rec.dat", "--rate", "max"},
          "kxsim: --out excludes --rate\n" + SIM_USAGE},
         {{"kxview", "a.dat", "b.dat"},
          "kxview: The following argument was not expected: b.dat\n" + VIEW_USAGE},
@@ -177,4 +178,34 @@ TEST(KxsimLink, OnlyALinkLeftByAnEarlierRunIsReplaced) {
         EXPECT_EQ(none.status, 0) << target;
         EXPECT_FALSE(entry_exists(stale / "TTY")) << target;
     }
+}
+
+// Unpaced, kxsim waits for a reader before the first record and gives it
+// time to take the last one: the reader gets every byte, the same as a
+// recording with the same seed and options.
+TEST(KxsimLink, UnpacedEveryRecordReachesTheReader) {
+    ScratchDirectory scratch;
+    const std::vector<std::string> same = {"--count", "300",    "--random", "--seed",
+                                           "9",       "--junk", "0.1"};
+    std::vector<std::string> to_file = {"kxsim", "--out", scratch / "sent.dat"};
+    to_file.insert(to_file.end(), same.begin(), same.end());
+    ASSERT_EQ(run(to_file).status, 0);
+    std::vector<std::string> to_link = {"kxsim", "--link", "TTY", "--rate", "max"};
+    to_link.insert(to_link.end(), same.begin(), same.end());
+    ChildProcess sim(built(to_link), {.directory = scratch.root()});
+    ASSERT_TRUE(
+        wait_until([&] { return entry_exists(scratch / "TTY"); }, std::chrono::seconds(20)));
+    int reader = open((scratch / "TTY").c_str(), O_RDONLY | O_NOCTTY);
+    ASSERT_GE(reader, 0);
+    std::string got;
+    char buffer[4096];
+    // The line hangs up when kxsim closes it.
+    for (ssize_t n; (n = read(reader, buffer, sizeof buffer)) > 0;)
+        got.append(buffer, static_cast<size_t>(n));
+    close(reader);
+    ProgramResult r = sim.finish();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("kxsim: 300 records: 300 good"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("not delivered"), std::string::npos) << r.err;
+    EXPECT_EQ(got, read_file(scratch / "sent.dat"));
 }
