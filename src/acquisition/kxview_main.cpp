@@ -24,9 +24,14 @@ namespace {
 
 constexpr const char* RAW_LOG = "varno.dat";
 constexpr const char* PANEL_FILE = "kx.uir";
-constexpr ToolText KXVIEW{"kxview", "usage: kxview [RECORDING]",
-                          "  without RECORDING: live from COM1, logging every frame to varno.dat\n"
-                          "  with RECORDING: replay of a recorded file of 256-byte frames\n"};
+constexpr const char* DESCRIPTION =
+    "Shows the instrument's telemetry frames on the operator panel and accumulates their\n"
+    "spectrum: live from COM1 at 19200 baud, logging every byte read to varno.dat in the\n"
+    "working directory, or the replay of a recording.\n";
+constexpr const char* FOOTER =
+    "A recording named like an option is given as ./NAME, or after --.\n"
+    "Exit status: 0 on quit, 1 when the port, the raw log, the recording, the display or\n"
+    "the panel cannot be opened, 2 on a usage error.\n";
 
 // The sources of one run: the port and the raw log (live), or the recording.
 struct Sources {
@@ -133,27 +138,20 @@ void close_sources(const Sources& s) {
     }
 }
 
-// Options are taken only where a recording could not be meant; a recording
-// named like one can be given as ./--help.
-Command kxview_command(int argc, char** argv, std::string* error) {
-    Command command = Command::run;
-    if (argc > 2) {
-        *error = "one recording at most";
-        return Command::usage_error;
-    }
-    if (argc == 2) standard_option(argv[1], &command);
-    return command;
-}
-
 } // namespace
 
 int kxview_main(int argc, char** argv) {
-    std::string error;
-    int status = answer_command(kxview_command(argc, argv, &error), KXVIEW, error);
+    std::string recording;
+    CLI::App app(DESCRIPTION, "kxview");
+    CLI::Option* replay =
+        app.add_option("RECORDING", recording,
+                       "replay this recording of 256-byte frames, five a second;\n"
+                       "without it, live from COM1");
+    set_up_command_line(&app, FOOTER);
+    int status = parse_command_line(&app, argc, argv);
     if (status != KEEP_RUNNING) return status;
     Sources sources;
-    // argc is 0 when the program is started with an empty argument vector.
-    if (!(argc <= 1 ? open_live(&sources) : open_replay(&sources, argv[1]))) return 1;
+    if (!(*replay ? open_replay(&sources, recording.c_str()) : open_live(&sources))) return 1;
     // Only now: a port or file that fails is reported without a display.
     if (OpenDisplay() < 0) {
         std::printf(

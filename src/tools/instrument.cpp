@@ -1,6 +1,7 @@
 #include "instrument.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -198,4 +199,16 @@ void Instrument::write_spectrum(unsigned char* frame) {
     for (int j = 0; j < BINS_PER_MODE; ++j)
         counts[j] = static_cast<int>(clamped(random_.poisson(mean[j] * flux_.value), 0, MAX_12BIT));
     pack(counts, frame + OFF_COUNTS, BINS_PER_MODE);
+}
+
+void random_frame(SimRandom* random, unsigned char* frame) {
+    for (int i = 0; i < OFF_CHECKSUM; i += 8) {
+        uint64_t bits = random->next();
+        std::memcpy(frame + i, &bits, OFF_CHECKSUM - i < 8 ? OFF_CHECKSUM - i : 8);
+    }
+    frame[0] = SYNC_FIRST;
+    frame[1] = SYNC_SECOND;
+    uint16_t sum = frame_checksum(frame);
+    frame[OFF_CHECKSUM] = static_cast<unsigned char>(sum >> 8);
+    frame[OFF_CHECKSUM + 1] = static_cast<unsigned char>(sum & 0xFF);
 }

@@ -55,3 +55,7 @@ class Instrument {
 
 // Writes `count` 12-bit values as packed pairs, the inverse of unpack.
 void pack(const int* values, unsigned char* destination, int count);
+
+// Random bytes after the sync pattern, with a checksum that holds, so that a
+// reader takes every frame: the busiest traces a display can be asked to draw.
+void random_frame(SimRandom* random, unsigned char* frame);

@@ -3,32 +3,43 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
 
-#include "dump_args.h"
+#include "command_line.h"
 #include "dump_output.h"
 #include "record_reader.h"
 
 namespace {
 
 constexpr const char* TOOL = "kxdump";
-constexpr const char* HELP =
+constexpr const char* DESCRIPTION =
     "Decodes a recording of 256-byte telemetry frames as the replay source reads it\n"
     "(frame checksum, resynchronisation on 0xEB 0x90, skipped bytes), without pacing.\n"
-    "Writes one JSON line per good frame, then a summary line with the spectrum.\n"
-    "\n"
-    "  --csv               one CSV row per good frame instead, under a header\n"
-    "  --summary           only the summary line\n"
-    "  --spectrum OUT.csv  also write the spectrum as CSV to OUT.csv\n"
-    "  -h, --help          show this help and exit\n"
-    "  --version           show the version and exit\n"
-    "\n"
-    "RECORDING may be a pipe, or - for standard input.\n"
-    "\n"
+    "Writes one JSON line per good frame, then a summary line with the spectrum.\n";
+constexpr const char* FOOTER =
     "Exit status: 0 once the recording is read to its end, 1 when a file cannot be\n"
     "opened, read or written, 2 on a usage error.\n";
+
+struct DumpArgs {
+    bool csv = false;                    // CSV rows instead of JSON Lines
+    bool summary = false;                // only the summary line
+    std::optional<std::string> spectrum; // where to write the spectrum CSV, if anywhere
+    std::string recording;
+};
+
+// The options, each with its help, once.
+void define_options(CLI::App* app, DumpArgs* args) {
+    app->add_option("RECORDING", args->recording, "the recording; a pipe, or - for standard input")
+        ->required();
+    CLI::Option* csv =
+        app->add_flag("--csv", args->csv, "one CSV row per good frame instead, under a header");
+    app->add_flag("--summary", args->summary, "only the summary line")->excludes(csv);
+    app->add_option("--spectrum", args->spectrum, "also write the spectrum as CSV to OUT.csv")
+        ->type_name("OUT.csv");
+}
 
 // Output is collected and handed to stdio in blocks this large.
 constexpr size_t FLUSH_SIZE = 1 << 16;
@@ -99,7 +110,7 @@ int64_t dump_frames(const DumpArgs& args, SpectrumStore* store, Output* out) {
     return frames;
 }
 
-bool is_standard_input(const char* path) { return std::strcmp(path, STANDARD_INPUT) == 0; }
+bool is_standard_input(const std::string& path) { return path == STANDARD_INPUT; }
 
 std::FILE* open_recording(const char* path) {
     if (is_standard_input(path)) return stdin;
@@ -116,17 +127,18 @@ bool same_file(std::FILE* stream, const char* path) {
 }
 
 int dump(const DumpArgs& args) {
-    std::FILE* recording = open_recording(args.recording);
+    std::FILE* recording = open_recording(args.recording.c_str());
     if (recording == nullptr) return 1;
-    if (args.spectrum != nullptr && same_file(recording, args.spectrum)) {
+    const char* spectrum_path = args.spectrum ? args.spectrum->c_str() : nullptr;
+    if (spectrum_path != nullptr && same_file(recording, spectrum_path)) {
         std::fprintf(stderr, "%s: %s is the recording; the spectrum goes elsewhere\n", TOOL,
-                     args.spectrum);
+                     spectrum_path);
         std::fclose(recording);
         return 1;
     }
     std::FILE* spectrum_file = nullptr;
-    if (args.spectrum != nullptr && (spectrum_file = std::fopen(args.spectrum, "w")) == nullptr) {
-        report_failure("open", args.spectrum, errno);
+    if (spectrum_path != nullptr && (spectrum_file = std::fopen(spectrum_path, "w")) == nullptr) {
+        report_failure("open", spectrum_path, errno);
         std::fclose(recording);
         return 1;
     }
@@ -137,16 +149,16 @@ int dump(const DumpArgs& args) {
     int64_t frames = dump_frames(args, &store, &out);
     std::fclose(recording);
     if (reader.error != 0) {
-        report_failure("read",
-                       is_standard_input(args.recording) ? "standard input" : args.recording,
-                       reader.error);
+        report_failure(
+            "read", is_standard_input(args.recording) ? "standard input" : args.recording.c_str(),
+            reader.error);
         if (spectrum_file != nullptr) std::fclose(spectrum_file);
         return 1;
     }
     if (!args.csv) append_json_summary(out.pending, store, frames, reader.skipped);
     bool written = finish(&out, false);
     if (spectrum_file != nullptr) {
-        Output spectrum{spectrum_file, args.spectrum, {}, false, 0};
+        Output spectrum{spectrum_file, spectrum_path, {}, false, 0};
         // A failed output stopped the reading: the spectrum would be partial.
         if (written) append_spectrum_csv(spectrum.pending, store);
         written = finish(&spectrum, true) && written;
@@ -158,8 +170,9 @@ int dump(const DumpArgs& args) {
 
 int main(int argc, char** argv) {
     DumpArgs args;
-    std::string error;
-    int status = answer_command(parse_dump_args(argc, argv, &args, &error),
-                                ToolText{TOOL, DUMP_USAGE, HELP}, error);
+    CLI::App app(DESCRIPTION, TOOL);
+    define_options(&app, &args);
+    set_up_command_line(&app, FOOTER);
+    int status = parse_command_line(&app, argc, argv);
     return status != KEEP_RUNNING ? status : dump(args);
 }

@@ -1,150 +1,117 @@
 // kxsim: the instrument on a desk. Writes a recording at full speed, or
-// streams frames over a pseudo-terminal paced like the real serial line.
+// streams frames over a pseudo-terminal, paced like the real serial line or
+// as fast as the reader takes them.
 #include <cerrno>
-#include <csignal>
+#include <cfloat>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "instrument.h"
-#include "pty_link.h"
-#include "serial_line.h"
-#include "sim_args.h"
+#include "command_line.h"
+#include "sim_link.h"
+#include "sim_records.h"
 
 namespace {
 
 constexpr const char* TOOL = "kxsim";
-constexpr const char* HELP =
-    "Simulates the instrument: realistic 256-byte telemetry frames, with faults on request.\n"
-    "\n"
-    "  --out FILE   write a recording to FILE at full speed (1000 frames unless --count)\n"
-    "  --link NAME  stream on a pseudo-terminal linked as NAME in the working directory,\n"
-    "               paced like the 19200 baud line (the default, as COM1, until stopped)\n"
-    "  --count N    frames to send\n"
-    "  --rate FPS   frames a second on the link, at most the line's 7.5\n"
-    "  --seed S     the same seed and options give the same bytes (default 1)\n"
-    "  --bad P      probability that a record's checksum is broken\n"
-    "  --junk P     probability of junk bytes before a record\n"
-    "  --drop P     probability that a record loses its tail\n"
-    "  -h, --help   show this help and exit\n"
-    "  --version    show the version and exit\n"
-    "\n"
+constexpr const char* DESCRIPTION =
+    "Simulates the instrument: realistic 256-byte telemetry frames, with faults on request.\n";
+constexpr const char* FOOTER =
     "At the end it reports on standard error how many records were sent good, corrupted\n"
-    "or dropped, and how much junk.\n";
+    "or dropped, and how much junk. Ctrl-Z (SIGTSTP) pauses it between two records,\n"
+    "after the same report; fg (SIGCONT) resumes.\n";
 
-// 256 bytes of 10 bits (8N1) at 19200 baud.
-constexpr double LINE_FRAME_PERIOD_S = FRAME_SIZE * CHARACTER_TIME;
-constexpr uint64_t FAULT_SEED_MIX = 0xA5A5A5A5A5A5A5A5ull;
-constexpr long NS_PER_S = 1000000000L;
+constexpr int64_t DEFAULT_FILE_COUNT = 1000;
+// The slowest pace: a frame every 100 s keeps the instrument's clocks sane.
+constexpr double MIN_RATE = 0.01;
 
-volatile std::sig_atomic_t stop_requested = 0;
+struct SimArgs {
+    std::optional<std::string> out; // write a recording here, or else stream on the link
+    LinkOptions link;
+    RecordOptions records;
+};
 
-void request_stop(int) { stop_requested = 1; }
-
-// No SA_RESTART: a signal ends the wait for the next frame at once.
-void catch_stop_signals() {
-    struct sigaction action {};
-    action.sa_handler = request_stop;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
+// "max" stands for an infinite rate: no pacing at all.
+CLI::Validator rate_check() {
+    CLI::Validator number =
+        number_from<double>(MIN_RATE, DBL_MAX, "frames a second, 0.01 or more, or max");
+    return CLI::Validator(
+        [number](std::string& text) {
+            if (text != "max") return number(text);
+            text = "inf";
+            return std::string();
+        },
+        "");
 }
 
-void report(const FaultTally& tally, int64_t undelivered) {
-    std::fprintf(stderr, "%s: ", TOOL);
-    print_tally(stderr, tally);
-    if (undelivered > 0)
-        std::fprintf(stderr, "; %lld not delivered (no reader, or one that stopped reading)",
-                     static_cast<long long>(undelivered));
-    std::fputc('\n', stderr);
+// The options, each with its help, once.
+void define_options(CLI::App* app, SimArgs* args) {
+    const auto whole = number_from<int64_t>(0, INT64_MAX, "a whole number, 0 or more");
+    const auto probability = number_from<double>(0.0, 1.0, "a probability from 0 to 1");
+    CLI::Option* out = app->add_option(
+        "--out", args->out, "write a recording to FILE at full speed (1000 frames unless --count)");
+    out->type_name("FILE");
+    app->add_option("--link", args->link.name,
+                    "stream on a pseudo-terminal linked as NAME in the working directory,\n"
+                    "paced like the 19200 baud line (the default, as COM1, until stopped)")
+        ->type_name("NAME")
+        ->excludes(out);
+    app->add_option("--count", args->records.count, "frames to send")->type_name("N")->check(whole);
+    app->add_option("--rate", args->link.rate,
+                    "frames a second on the link, at most the line's 7.5; max: as fast as\n"
+                    "the reader takes them, waiting for one when there is none")
+        ->type_name("FPS")
+        ->transform(rate_check())
+        ->excludes(out);
+    app->add_option("--burst", args->link.burst,
+                    "the first N frames on the link as fast as the reader takes them,\n"
+                    "then the pace (fills a display's charts at once)")
+        ->type_name("N")
+        ->check(whole)
+        ->excludes(out);
+    app->add_flag("--random", args->records.random,
+                  "frames of random bytes (checksum correct) instead of the instrument's");
+    app->add_option("--seed", args->records.seed,
+                    "the same seed and options give the same bytes (default 1)")
+        ->type_name("S")
+        ->check(number_from<uint64_t>(0, UINT64_MAX, "a whole number, 0 or more"));
+    app->add_option("--bad", args->records.faults.bad,
+                    "probability that a record's checksum is broken")
+        ->type_name("P")
+        ->check(probability);
+    app->add_option("--junk", args->records.faults.junk,
+                    "probability of junk bytes before a record")
+        ->type_name("P")
+        ->check(probability);
+    app->add_option("--drop", args->records.faults.drop, "probability that a record loses its tail")
+        ->type_name("P")
+        ->check(probability);
 }
 
 int write_recording(const SimArgs& args) {
-    std::FILE* out = std::fopen(args.out, "wb");
+    std::FILE* out = std::fopen(args.out->c_str(), "wb");
     if (out == nullptr) {
-        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.out, std::strerror(errno));
+        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.out->c_str(),
+                     std::strerror(errno));
         return 1;
     }
-    Instrument instrument(args.seed, LINE_FRAME_PERIOD_S);
-    FaultInjector faults(args.seed ^ FAULT_SEED_MIX, args.faults);
-    FaultTally tally;
-    unsigned char frame[FRAME_SIZE];
-    std::vector<unsigned char> bytes;
-    int64_t count = args.count < 0 ? DEFAULT_FILE_COUNT : args.count;
+    Records records(args.records, LINE_FRAME_PERIOD_S);
+    int64_t count = args.records.count < 0 ? DEFAULT_FILE_COUNT : args.records.count;
     int error = 0; // errno of the first failed call: later calls may change errno
     for (int64_t i = 0; i < count && error == 0; ++i) {
-        instrument.next_frame(frame);
-        bytes.clear();
-        faults.emit(frame, &bytes, &tally);
+        const std::vector<unsigned char>& bytes = records.next();
         if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) error = errno;
     }
     if (std::fclose(out) != 0 && error == 0) error = errno;
     if (error != 0) {
-        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, args.out, std::strerror(error));
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, args.out->c_str(),
+                     std::strerror(error));
         return 1;
     }
-    report(tally, 0);
-    return 0;
-}
-
-void add_seconds(timespec* t, double seconds) {
-    auto ns = static_cast<long>(seconds * NS_PER_S);
-    t->tv_sec += ns / NS_PER_S;
-    t->tv_nsec += ns % NS_PER_S;
-    if (t->tv_nsec >= NS_PER_S) {
-        t->tv_nsec -= NS_PER_S;
-        ++t->tv_sec;
-    }
-}
-
-// False when a stop signal ended the wait.
-bool wait_until(const timespec& deadline) {
-    while (!stop_requested) {
-        int result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
-        if (result == 0) return !stop_requested;
-        if (result != EINTR) return false;
-    }
-    return false;
-}
-
-int stream_on_link(const SimArgs& args) {
-    catch_stop_signals();
-    PtyLink link;
-    std::string error;
-    if (!link.open(args.link, &error)) {
-        std::fprintf(stderr, "%s: %s\n", TOOL, error.c_str());
-        return 1;
-    }
-    double period = args.rate > 0.0 && 1.0 / args.rate > LINE_FRAME_PERIOD_S ? 1.0 / args.rate
-                                                                             : LINE_FRAME_PERIOD_S;
-    std::fprintf(stderr, "%s: streaming on %s -> %s at %.3g frames a second; stop with Ctrl-C\n",
-                 TOOL, args.link, link.device().c_str(), 1.0 / period);
-    Instrument instrument(args.seed, period);
-    FaultInjector faults(args.seed ^ FAULT_SEED_MIX, args.faults);
-    FaultTally tally;
-    int64_t undelivered = 0;
-    unsigned char frame[FRAME_SIZE];
-    std::vector<unsigned char> bytes;
-    // Each record holds the line for its own transmission time, counted from
-    // when it really went out: a late start is never made up by sending
-    // faster than the line. The last record holds it too, so that it reaches
-    // the reader before the link goes away.
-    for (int64_t i = 0; args.count < 0 || i < args.count; ++i) {
-        instrument.next_frame(frame);
-        bytes.clear();
-        faults.emit(frame, &bytes, &tally);
-        timespec next;
-        clock_gettime(CLOCK_MONOTONIC, &next);
-        auto wait_ms = static_cast<int>(period * 1000.0);
-        if (link.send(bytes.data(), bytes.size(), wait_ms) != Delivery::sent) ++undelivered;
-        double line_time = static_cast<double>(bytes.size()) * CHARACTER_TIME;
-        add_seconds(&next, line_time > period ? line_time : period);
-        if (!wait_until(next)) break;
-    }
-    link.close();
-    report(tally, undelivered);
+    report_records(records.tally(), 0);
     return 0;
 }
 
@@ -152,9 +119,10 @@ int stream_on_link(const SimArgs& args) {
 
 int main(int argc, char** argv) {
     SimArgs args;
-    std::string error;
-    int status = answer_command(parse_sim_args(argc, argv, &args, &error),
-                                ToolText{TOOL, SIM_USAGE, HELP}, error);
+    CLI::App app(DESCRIPTION, TOOL);
+    define_options(&app, &args);
+    set_up_command_line(&app, FOOTER);
+    int status = parse_command_line(&app, argc, argv);
     if (status != KEEP_RUNNING) return status;
-    return args.out != nullptr ? write_recording(args) : stream_on_link(args);
+    return args.out ? write_recording(args) : stream_on_link(args.link, args.records);
 }

@@ -6,11 +6,22 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
+
+// A master cannot wait for its slave to be opened, nor for it to be read
+// dry: it looks again this often.
+constexpr int LOOK_MS = 10;
+
+void pause_ms(int ms) {
+    timespec wait{0, ms * 1000000L};
+    nanosleep(&wait, nullptr);
+}
 
 std::string system_error(const std::string& what) { return what + ": " + std::strerror(errno); }
 
@@ -76,7 +87,33 @@ bool PtyLink::open(const char* name, std::string* error) {
 
 bool PtyLink::reader_attached() {
     pollfd line{master_, POLLOUT, 0};
-    return poll(&line, 1, 0) >= 0 && (line.revents & POLLHUP) == 0;
+    bool attached = poll(&line, 1, 0) >= 0 && (line.revents & POLLHUP) == 0;
+    if (!attached && had_reader_) discard_unread();
+    had_reader_ = attached;
+    return attached;
+}
+
+bool PtyLink::wait_for_reader(int wait_ms) {
+    for (int waited = 0; !reader_attached(); waited += LOOK_MS) {
+        if (waited >= wait_ms) return false;
+        pause_ms(LOOK_MS);
+    }
+    return true;
+}
+
+// The bytes written reach the slave's input queue a moment later, so the
+// queue must be seen empty twice.
+void PtyLink::drain(int wait_ms) {
+    if (!reader_attached()) return;
+    int slave = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (slave < 0) return;
+    int unread = 0;
+    for (int waited = 0, empty = 0; empty < 2 && waited < wait_ms; waited += LOOK_MS) {
+        if (ioctl(slave, FIONREAD, &unread) != 0) break;
+        empty = unread == 0 ? empty + 1 : 0;
+        pause_ms(LOOK_MS);
+    }
+    ::close(slave);
 }
 
 // What a departed reader left unread would reach the next reader ahead of
@@ -89,12 +126,7 @@ void PtyLink::discard_unread() {
 }
 
 Delivery PtyLink::send(const unsigned char* data, size_t size, int wait_ms) {
-    if (!reader_attached()) {
-        if (had_reader_) discard_unread();
-        had_reader_ = false;
-        return Delivery::no_reader;
-    }
-    had_reader_ = true;
+    if (!reader_attached()) return Delivery::no_reader;
     size_t done = 0;
     while (done < size) {
         ssize_t written = write(master_, data + done, size - done);
@@ -105,7 +137,9 @@ Delivery PtyLink::send(const unsigned char* data, size_t size, int wait_ms) {
         if (written < 0 && errno == EIO) return Delivery::no_reader;
         pollfd line{master_, POLLOUT, 0};
         if (written < 0 && errno != EAGAIN && errno != EINTR) return Delivery::overrun;
-        if (poll(&line, 1, wait_ms) <= 0 || (line.revents & POLLHUP) != 0) return Delivery::overrun;
+        int ready = poll(&line, 1, wait_ms);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || (line.revents & POLLHUP) != 0) return Delivery::overrun;
     }
     return Delivery::sent;
 }

@@ -24,8 +24,17 @@ class PtyLink {
     bool open(const char* name, std::string* error);
     const std::string& device() const { return device_; }
 
-    // Hands `size` bytes to the reader, waiting up to `wait_ms` for room.
+    // Hands `size` bytes to the reader, waiting up to `wait_ms` for room. A
+    // signal does not cut the bytes short.
     Delivery send(const unsigned char* data, size_t size, int wait_ms);
+
+    // True once a reader has the line open, false when none came within
+    // `wait_ms`.
+    bool wait_for_reader(int wait_ms);
+
+    // Waits up to `wait_ms` for the reader to take every byte sent: what it
+    // has not read when the link closes is lost with the line.
+    void drain(int wait_ms);
 
     // Removes the link, if it still points to this terminal, and closes it.
     void close();

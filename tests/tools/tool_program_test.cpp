@@ -1,6 +1,7 @@
 // kxdump and kxsim as programs: exit statuses, which stream says what, files
-// read and written, kxdump over the golden recording, and the one link kxsim
-// replaces.
+// read and written, kxdump over the golden recording, the one link kxsim
+// replaces and what it sends there; and the command lines of all three
+// programs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,12 +9,11 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "child_process.h"
-#include "dump_args.h"
 #include "files.h"
-#include "sim_args.h"
 
 namespace {
 
@@ -30,10 +30,19 @@ std::string golden_recording() {
     return bytes;
 }
 
-// `argv` run, with kxdump or kxsim named by the built program's path.
-ProgramResult run(std::vector<std::string> argv, const ChildSetup& setup = {}) {
-    argv[0] = argv[0] == "kxdump" ? KXDUMP : KXSIM;
-    return run_program(argv, setup);
+const std::string DUMP_USAGE = "usage: kxdump [--csv | --summary] [--spectrum OUT.csv] RECORDING\n";
+const std::string SIM_USAGE = "usage: kxsim [--out FILE | --link NAME] [--count N] [--rate FPS] "
+                              "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P]\n";
+const std::string VIEW_USAGE = "usage: kxview [RECORDING]\n";
+
+// `argv` with the program named by the built program's path.
+std::vector<std::string> built(std::vector<std::string> argv) {
+    argv[0] = argv[0] == "kxdump" ? KXDUMP : argv[0] == "kxsim" ? KXSIM : KXVIEW;
+    return argv;
+}
+
+ProgramResult run(const std::vector<std::string>& argv, const ChildSetup& setup = {}) {
+    return run_program(built(argv), setup);
 }
 
 // The exit status and what went to each stream.
@@ -63,11 +72,7 @@ TEST(ToolPrograms, EachOutcomeHasItsStatusAndStream) {
         std::string outcome;
         ChildSetup setup = {};
     };
-    const std::string dump_usage = std::string(DUMP_USAGE) + "\n";
-    const std::string sim_usage = std::string(SIM_USAGE) + "\n";
     const Case cases[] = {
-        {{"kxdump"}, outcome(2, "", "kxdump: no recording given\n" + dump_usage)},
-        {{"kxdump", "--version"}, outcome(0, "kxdump " KX_VERSION "\n", "")},
         {{"kxdump", no}, outcome(1, "", "kxdump: cannot open " + no + missing)},
         {{"kxdump", dir}, outcome(1, "", "kxdump: cannot read " + dir + ": Is a directory\n")},
         {{"kxdump", "-"},
@@ -82,11 +87,6 @@ TEST(ToolPrograms, EachOutcomeHasItsStatusAndStream) {
         {{"kxdump", "--summary", "--spectrum", "/dev/full", rec},
          outcome(1, "", "kxdump: cannot write /dev/full" + full),
          {.out_path = "/dev/null"}},
-        {{"kxsim", "--bad", "2"},
-         outcome(2, "",
-                 "kxsim: invalid value '2' for --bad: expected a probability from 0 to 1\n" +
-                     sim_usage)},
-        {{"kxsim", "--version"}, outcome(0, "kxsim " KX_VERSION "\n", "")},
         {{"kxsim", "--out", scratch / "none.dat", "--count", "0"}, clean_report(0)},
         {{"kxsim", "--out", scratch / "default.dat"}, clean_report(1000)},
         {{"kxsim", "--out", no}, outcome(1, "", "kxsim: cannot open " + no + missing)},
@@ -101,10 +101,42 @@ TEST(ToolPrograms, EachOutcomeHasItsStatusAndStream) {
     EXPECT_EQ(read_file(rec), golden_recording());
     EXPECT_EQ(read_file(scratch / "none.dat").size(), 0u);
     EXPECT_EQ(read_file(scratch / "default.dat").size(), 256000u);
-    for (auto [program, usage] : {std::pair{"kxdump", DUMP_USAGE}, std::pair{"kxsim", SIM_USAGE}}) {
-        std::string help = outcome(run({program, "--help"}));
-        EXPECT_TRUE(help.starts_with("0 out [" + std::string(usage) + "\n\n")) << help;
-        EXPECT_TRUE(help.ends_with("] err []")) << help;
+}
+
+// CLI11 parses; what is checked here is that each program answers a usage
+// error with status 2, the reason and the usage line made from its options,
+// and --help and --version as documented.
+TEST(CommandLines, UsageErrorsExit2WithTheReasonAndTheUsageLine) {
+    const std::pair<std::vector<std::string>, std::string> errors[] = {
+        {{"kxdump"}, "kxdump: RECORDING is required\n" + DUMP_USAGE},
+        {{"kxdump", "--csv", "--summary", "rec.dat"},
+         "kxdump: --csv excludes --summary\n" + DUMP_USAGE},
+        {{"kxsim", "--bad", "2"},
+         "kxsim: --bad: invalid value '2': expected a probability from 0 to 1\n" + SIM_USAGE},
+        {{"kxsim", "--count", "-1"},
+         "kxsim: --count: invalid value '-1': expected a whole number, 0 or more\n" + SIM_USAGE},
+        {{"kxsim", "--rate", "fast"},
+         "kxsim: --rate: invalid value 'fast': expected frames a second, 0.01 or more, or max\n" +
+             SIM_USAGE},
+        {{"kxsim", "--out", "rec.dat", "--rate", "max"},
+         "kxsim: --out excludes --rate\n" + SIM_USAGE},
+        {{"kxview", "a.dat", "b.dat"},
+         "kxview: The following argument was not expected: b.dat\n" + VIEW_USAGE},
+        {{"kxview", "--replay"},
+         "kxview: The following argument was not expected: --replay\n" + VIEW_USAGE},
+    };
+    for (const auto& [argv, err] : errors)
+        EXPECT_EQ(outcome(run(argv)), outcome(2, "", err));
+    for (const auto& [program, usage] :
+         {std::pair{"kxdump", DUMP_USAGE}, {"kxsim", SIM_USAGE}, {"kxview", VIEW_USAGE}}) {
+        SCOPED_TRACE(program);
+        EXPECT_EQ(outcome(run({program, "--version"})),
+                  outcome(0, std::string(program) + " " KX_VERSION "\n", ""));
+        ProgramResult help = run({program, "--help"});
+        EXPECT_EQ(outcome(help.status, "", help.err), outcome(0, "", ""));
+        EXPECT_TRUE(help.out.starts_with(usage + "\n")) << help.out;
+        for (const char* line : {"\n  -h, --help  ", "\n  --version   "})
+            EXPECT_NE(help.out.find(line), std::string::npos) << line << " in\n" << help.out;
     }
 }
 
@@ -146,4 +178,34 @@ TEST(KxsimLink, OnlyALinkLeftByAnEarlierRunIsReplaced) {
         EXPECT_EQ(none.status, 0) << target;
         EXPECT_FALSE(entry_exists(stale / "TTY")) << target;
     }
+}
+
+// Unpaced, kxsim waits for a reader before the first record and gives it
+// time to take the last one: the reader gets every byte, the same as a
+// recording with the same seed and options.
+TEST(KxsimLink, UnpacedEveryRecordReachesTheReader) {
+    ScratchDirectory scratch;
+    const std::vector<std::string> same = {"--count", "300",    "--random", "--seed",
+                                           "9",       "--junk", "0.1"};
+    std::vector<std::string> to_file = {"kxsim", "--out", scratch / "sent.dat"};
+    to_file.insert(to_file.end(), same.begin(), same.end());
+    ASSERT_EQ(run(to_file).status, 0);
+    std::vector<std::string> to_link = {"kxsim", "--link", "TTY", "--rate", "max"};
+    to_link.insert(to_link.end(), same.begin(), same.end());
+    ChildProcess sim(built(to_link), {.directory = scratch.root()});
+    ASSERT_TRUE(
+        wait_until([&] { return entry_exists(scratch / "TTY"); }, std::chrono::seconds(20)));
+    int reader = open((scratch / "TTY").c_str(), O_RDONLY | O_NOCTTY);
+    ASSERT_GE(reader, 0);
+    std::string got;
+    char buffer[4096];
+    // The line hangs up when kxsim closes it.
+    for (ssize_t n; (n = read(reader, buffer, sizeof buffer)) > 0;)
+        got.append(buffer, static_cast<size_t>(n));
+    close(reader);
+    ProgramResult r = sim.finish();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("kxsim: 300 records: 300 good"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("not delivered"), std::string::npos) << r.err;
+    EXPECT_EQ(got, read_file(scratch / "sent.dat"));
 }
