@@ -13,8 +13,14 @@
 #include <variant>
 
 #include "files.h"
+#include "frame_source.h"
 #include "inputs.h"
+#include "journal_reader.h"
+#include "kxview_storage.h"
 #include "panel_fixture.h"
+#include "run_journal.h"
+#include "service.h"
+#include "strip_chart.h"
 
 namespace {
 
@@ -211,4 +217,55 @@ TEST_F(PanelTest, ProgramWritesWaitWhileTheOperatorTypes) {
         SetCtrlVal(panel, c.control, 74);
         EXPECT_EQ(input->text(), QStringLiteral("74"));
     }
+}
+
+// A panel file made before the notes and the arrival time came still loads;
+// they are simply not offered.
+TEST(PanelLoad, AnOlderPanelFileWithoutTheNoteControlsStillLoads) {
+    ScratchDirectory directory;
+    WorkingDirectory here(directory.root());
+    QFile source(QStringLiteral(KX_TEST_PANEL_FILE));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    std::string text = source.readAll().toStdString();
+    for (std::string name : {"PANEL_ARRIVAL", "PANEL_NOTE", "PANEL_ADD_NOTE"}) {
+        std::string from = "name=\"" + name + "\"";
+        ASSERT_NE(text.find(from), std::string::npos) << name;
+        text.replace(text.find(from), from.size(), "name=\"older" + name + "\"");
+    }
+    write_file(directory / "kx.uir", text);
+    ASSERT_EQ(OpenDisplay(), 0);
+    int panel = LoadPanel(0, "kx.uir", PANEL);
+    ASSERT_GT(panel, 0) << PanelLoadError();
+    EXPECT_LT(SetCtrlVal(panel, PANEL_ARRIVAL, "2026-03-04T05:06:07.000000Z"), 0);
+    DiscardPanel(panel);
+}
+
+// A note typed with real keys, then Enter: in the journal, marked on both
+// strip charts, and the field empty for the next one.
+TEST_F(PanelTest, ANoteTypedAndEnteredGoesToTheJournalAndMarksTheStripCharts) {
+    auto* note = widget<QLineEdit>(PANEL_NOTE);
+    ASSERT_NE(note, nullptr);
+    QTest::keyClick(window(), Qt::Key_N, Qt::AltModifier); // the label's shortcut
+    ASSERT_TRUE(note->hasFocus());
+    QTest::keyClicks(note, QStringLiteral("valve opened"));
+    QTest::keyClick(note, Qt::Key_Return);
+    widget<QAbstractButton>(PANEL_QUIT)->click();
+    std::FILE* journal = std::tmpfile();
+    ASSERT_NE(journal, nullptr);
+    fresh_storage();
+    set_journal(journal);
+    start_frames(SOURCE_LIVE, nullptr); // no port: each read fails at once
+    EXPECT_EQ(service(panel, SOURCE_LIVE, &kx.store), 1);
+    std::rewind(journal);
+    JournalReading reading;
+    read_journal(journal, 0, &reading);
+    std::fclose(journal);
+    set_journal(nullptr);
+    std::vector<std::string> notes;
+    for (const JournalEvent& e : reading.events)
+        if (e.kind == "note") notes.push_back(e.text);
+    EXPECT_EQ(notes, std::vector<std::string>{"valve opened"});
+    for (int chart : {PANEL_RATES, PANEL_GROUP_CHART})
+        EXPECT_EQ(widget<kxqt::StripChart>(chart)->marks(), QStringList{"valve opened"});
+    EXPECT_EQ(note->text(), QString());
 }

@@ -359,6 +359,57 @@ TEST_F(Service, LiveRunWritesEachRecordAndEventToTheJournal) {
     EXPECT_EQ(utc_text(reading.records[0].time), "2026-03-04T05:06:07.233333Z");
 }
 
+// A note goes into the journal where it was typed and marks both strip
+// charts with its first words; a blank one is nothing.
+TEST_F(Service, NotesGoToTheJournalAndMarkTheStripCharts) {
+    std::FILE* journal = std::tmpfile();
+    ASSERT_NE(journal, nullptr);
+    set_journal(journal);
+    fake::push_read(counts_frame(1));
+    fake::set_text(PANEL_NOTE, "heater switched on at 14:32 by the operator");
+    fake::push_events({0, PANEL_ADD_NOTE});
+    EXPECT_EQ(live(), 1);
+    fake::set_text(PANEL_NOTE, " \t ");
+    fake::push_events({PANEL_ADD_NOTE});
+    EXPECT_EQ(live(), 1);
+    std::rewind(journal);
+    JournalReading reading;
+    read_journal(journal, static_cast<int64_t>(sink.bytes.size()), &reading);
+    std::fclose(journal);
+    set_journal(nullptr);
+    std::vector<std::string> notes;
+    for (const JournalEvent& e : reading.events)
+        if (e.kind == "note") notes.push_back(std::to_string(e.offset) + " " + e.text);
+    EXPECT_EQ(notes, Texts{"256 heater switched on at 14:32 by the operator"});
+    EXPECT_EQ(fake::texts({"PlotStripChartMark(", "SetCtrlVal(1, PANEL_NOTE, "}),
+              (Texts{R"(PlotStripChartMark(1, PANEL_RATES, "heater switched on at..."))",
+                     R"(PlotStripChartMark(1, PANEL_GROUP_CHART, "heater switched on at..."))",
+                     R"(SetCtrlVal(1, PANEL_NOTE, ""))"}));
+}
+
+// Replay takes its frames' arrival times from the recording's journal, and
+// marks its notes after the frame that had come when they were typed.
+TEST_F(Service, ReplayShowsArrivalTimesAndNotesFromTheJournal) {
+    const std::string journal = "time\toffset\tkind\ttext\n"
+                                "2026-03-04T05:06:10.000000Z\t0\tframe\t\n"
+                                "2026-03-04T05:06:11.000000Z\t256\tnote\tvalve\n"
+                                "2026-03-04T05:06:11.500000Z\t256\tbad\t\n"
+                                "2026-03-04T05:06:12.000000Z\t512\tframe\t\n";
+    std::FILE* file = file_of(Bytes(journal.begin(), journal.end()));
+    read_journal(file, 768, &kx.replay_journal);
+    std::fclose(file);
+    Bytes bad = counts_frame(5);
+    bad[100] ^= 0x01;
+    std::FILE* recording = file_of(joined(counts_frame(1), bad, counts_frame(2)));
+    fake::push_events({0, 0, 0});
+    EXPECT_EQ(replay(recording), 1);
+    std::fclose(recording);
+    EXPECT_EQ(fake::texts({"SetCtrlVal(1, PANEL_ARRIVAL, ", "PlotStripChartMark(1, PANEL_RATES"}),
+              (Texts{R"(SetCtrlVal(1, PANEL_ARRIVAL, "2026-03-04T05:06:10.000000Z"))",
+                     R"(PlotStripChartMark(1, PANEL_RATES, "valve"))",
+                     R"(SetCtrlVal(1, PANEL_ARRIVAL, "2026-03-04T05:06:12.000000Z"))"}));
+}
+
 // At the line's pace every frame is on the disk before the next is read.
 TEST_F(Service, LiveRawLogIsSyncedToTheDiskAfterEveryFrameAtTheLinesPace) {
     std::FILE* file = std::tmpfile();

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QWidget>
 
 #include "controls.h"
@@ -59,6 +60,10 @@ void wire_control(int panel, int control, QWidget* widget) {
         QObject::connect(button, &QAbstractButton::clicked, button, commit);
     else if (auto* choice = qobject_cast<QComboBox*>(widget))
         QObject::connect(choice, &QComboBox::activated, choice, commit);
+    else if (auto* note = qobject_cast<QLineEdit*>(widget); note && control == PANEL_NOTE)
+        // Enter adds the note, as its button does.
+        QObject::connect(note, &QLineEdit::returnPressed, note,
+                         [=] { queue_commit(panel, PANEL_ADD_NOTE); });
 }
 
 } // namespace
