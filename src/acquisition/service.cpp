@@ -115,10 +115,17 @@ long long replayed_arrival() {
     return found != records.end() && found->offset == offset ? found->time : NO_TIME;
 }
 
+// The time of day to the millisecond, "hh:mm:ss.mmm": the panel's field is
+// narrow, and the journal keeps the date and the microseconds.
 void show_arrival(int panel) {
+    constexpr int DATE_LENGTH = 11;  // "YYYY-MM-DDT"
+    constexpr int CLOCK_LENGTH = 12; // "hh:mm:ss.mmm"
     char text[UTC_TEXT_BYTES] = "";
-    if (kx.arrival != NO_TIME) format_utc(kx.arrival, text);
-    SetCtrlVal(panel, PANEL_ARRIVAL, text);
+    if (kx.arrival != NO_TIME) {
+        format_utc(kx.arrival, text);
+        text[DATE_LENGTH + CLOCK_LENGTH] = '\0';
+    }
+    SetCtrlVal(panel, PANEL_ARRIVAL, kx.arrival != NO_TIME ? text + DATE_LENGTH : "");
 }
 
 void set_up_pass(int panel, int source, SpectrumStore* store) {

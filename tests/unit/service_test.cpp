@@ -259,7 +259,7 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
         CHARTS[0], CHARTS[1],
         "SetCtrlVal(1, PANEL_COUNT_MODE0, 0)", CLEAR_GRAPH, PLOT, BUDGET + "999)",
         "SetCtrlVal(1, PANEL_HEXDUMP, \"" + dump + "\")",
-        R"(SetCtrlVal(1, PANEL_ARRIVAL, "2026-03-04T05:06:07.233333Z"))",
+        R"(SetCtrlVal(1, PANEL_ARRIVAL, "05:06:07.233"))",
         SKIPPED + std::to_string(skipped_bytes()) + ")", SHOWN_OK, POLL}));
     // clang-format on
     // Modes without frames plot 0, not a quotient by zero.
@@ -405,9 +405,9 @@ TEST_F(Service, ReplayShowsArrivalTimesAndNotesFromTheJournal) {
     EXPECT_EQ(replay(recording), 1);
     std::fclose(recording);
     EXPECT_EQ(fake::texts({"SetCtrlVal(1, PANEL_ARRIVAL, ", "PlotStripChartMark(1, PANEL_RATES"}),
-              (Texts{R"(SetCtrlVal(1, PANEL_ARRIVAL, "2026-03-04T05:06:10.000000Z"))",
+              (Texts{R"(SetCtrlVal(1, PANEL_ARRIVAL, "05:06:10.000"))",
                      R"(PlotStripChartMark(1, PANEL_RATES, "valve"))",
-                     R"(SetCtrlVal(1, PANEL_ARRIVAL, "2026-03-04T05:06:12.000000Z"))"}));
+                     R"(SetCtrlVal(1, PANEL_ARRIVAL, "05:06:12.000"))"}));
 }
 
 // At the line's pace every frame is on the disk before the next is read.
