@@ -1,11 +1,14 @@
 // The built kxview over the real Qt backend, as an operator starts it: fed
-// live by kxsim over ./COM1 and quit by signal, and the start without a
-// display. Start-up's other failures, and replay, are checked over the fake
-// backend; the package check replays a recording with the installed kxview.
+// live by kxsim over ./COM1 and quit by signal, a second kxview on the same
+// line, and the start without a display. Start-up's other failures, and
+// replay, are checked over the fake backend; the package check replays a
+// recording with the installed kxview.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +30,14 @@ ChildProcess start_kxview(const ScratchDirectory& dir,
     environment.push_back("LSAN_OPTIONS=suppressions=" KX_LSAN_SUPPRESSIONS
                           ":print_suppressions=0");
     return ChildProcess({KXVIEW_PATH}, {.directory = dir.root(), .environment = environment});
+}
+
+// kxsim's command line for `records` records of seed 7, a third of them
+// corrupted, after `args`.
+std::vector<std::string> kxsim(int records, std::vector<std::string> args) {
+    args.insert(args.begin(), KXSIM_PATH);
+    args.insert(args.end(), {"--count", std::to_string(records), "--seed", "7", "--bad", "0.3"});
+    return args;
 }
 
 } // namespace
@@ -60,16 +71,10 @@ TEST(KxviewStart, WithoutADisplayIsOneLineAndStatusOneWithAnEmptyRawLog) {
 TEST(KxviewLive, LogsWhatKxsimSendsByteExactAndSigintQuitsWithZero) {
     const int records = 48;
     ScratchDirectory dir;
-    auto kxsim = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), KXSIM_PATH);
-        args.insert(args.end(),
-                    {"--count", std::to_string(records), "--seed", "7", "--bad", "0.3"});
-        return args;
-    };
-    run_program(kxsim({"--out", dir / "sent.dat"}));
+    run_program(kxsim(records, {"--out", dir / "sent.dat"}));
     const std::string sent = read_file(dir / "sent.dat");
     auto started = std::chrono::steady_clock::now();
-    ChildProcess sim(kxsim({"--link", "COM1"}), {.directory = dir.root()});
+    ChildProcess sim(kxsim(records, {"--link", "COM1"}), {.directory = dir.root()});
     ASSERT_TRUE(wait_until([&] { return entry_exists(dir / "COM1"); }, 10s));
     ChildProcess kxview = start_kxview(dir);
     ProgramResult fed = sim.finish();
@@ -115,4 +120,35 @@ TEST(KxviewLive, KilledMidRunLeavesAJournalThatMatchesItsRawLog) {
     }
     int64_t named = reading.records.back().offset + 256;
     EXPECT_LE(static_cast<int64_t>(logged.size()) - named, 256);
+}
+
+// An operator's second folder whose COM1 links to the same line, or a kxview
+// left running elsewhere: each used to log about half the frames. The second
+// kxview is refused and says by whom, its raw log handled as after a port
+// failure; the first logs every frame from its first one to the last sent.
+TEST(KxviewLive, ASecondKxviewOnTheLineThroughAnotherLinkIsRefusedAndTheFirstLogsEveryFrame) {
+    const int records = 24;
+    ScratchDirectory first, second, runtime;
+    const std::vector<std::string> offscreen = {"QT_QPA_PLATFORM=offscreen",
+                                                "XDG_RUNTIME_DIR=" + runtime.root()};
+    run_program(kxsim(records, {"--out", first / "sent.dat"}));
+    const std::string sent = read_file(first / "sent.dat");
+    ChildProcess sim(kxsim(records, {"--link", "COM1"}), {.directory = first.root()});
+    ASSERT_TRUE(wait_until([&] { return entry_exists(first / "COM1"); }, 10s));
+    const std::string device = std::filesystem::read_symlink(first / "COM1");
+    std::filesystem::create_symlink(device, second / "COM1");
+    ChildProcess reader = start_kxview(first, offscreen);
+    ASSERT_TRUE(wait_until([&] { return !read_file(first / "varno.dat").empty(); }, 10s));
+    ProgramResult refused = start_kxview(second, offscreen).finish();
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "-1 COM1 port error " + std::to_string(EBUSY) + "\n");
+    EXPECT_EQ(refused.err, "kxview: ./COM1 -> " + device + ": in use by process " +
+                               std::to_string(reader.pid()) + " (kxview)\n");
+    EXPECT_TRUE(entry_exists(second / "varno.dat"));
+    EXPECT_EQ(read_file(second / "varno.dat").size(), 0u);
+    EXPECT_EQ(sim.finish().status, 0);
+    reader.send(SIGINT);
+    EXPECT_EQ(reader.finish().status, 0);
+    std::string logged = read_file(first / "varno.dat");
+    EXPECT_TRUE(sent.ends_with(logged)) << logged.size() << " of " << sent.size() << " bytes";
 }
