@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "frame_format.h"
 #include "journal_reader.h"
 #include "pty_link.h"
+#include "refusing_display.h"
 
 namespace {
 
@@ -43,17 +45,31 @@ std::vector<std::string> kxsim(int records, std::vector<std::string> args) {
 } // namespace
 
 // Qt would abort, leaving a core file; the port and the raw log are handled
-// as when the port fails.
-TEST(KxviewStart, WithoutADisplayIsOneLineAndStatusOneWithAnEmptyRawLog) {
-    for (std::string display : {"", ":4093.0"}) { // none, or one whose server is not running
-        SCOPED_TRACE(display);
+// as when the port fails. A display can be missing, or there and refusing
+// kxview where its socket alone says yes: the socket takes the connection and
+// hangs up, or the server turns it down (a wrong authority).
+TEST(KxviewStart, WithoutADisplayOrWithOneThatRefusesIsOneLineAndStatusOneWithAnEmptyRawLog) {
+    struct Case {
+        const char* name;
+        std::string display; // when no refusing display is made
+        std::optional<Refusal> refusal;
+    };
+    const Case cases[] = {{"no DISPLAY", "", std::nullopt},
+                          {"no server running", ":4093.0", std::nullopt},
+                          {"a socket that hangs up", "", Refusal::hang_up},
+                          {"a wrong authority", "", Refusal::wrong_authority}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<RefusingDisplay> server;
+        if (c.refusal) server.emplace(*c.refusal);
         ScratchDirectory dir;
         PtyLink line;
         std::string error;
         ASSERT_TRUE(line.open((dir / "COM1").c_str(), &error)) << error;
-        ProgramResult result =
-            start_kxview(dir, {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + display, "WAYLAND_DISPLAY="})
-                .finish();
+        std::string display = server ? server->display() : c.display;
+        ProgramResult result = start_kxview(dir, {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + display,
+                                                  "WAYLAND_DISPLAY=", "XAUTHORITY=" + dir / "none"})
+                                   .finish();
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out,
                   "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
