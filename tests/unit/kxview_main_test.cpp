@@ -86,7 +86,7 @@ struct StartCase {
 
 // clang-format off
 const StartCase START_CASES[] = {
-    {"a port failure leaves an empty log, the earlier one moved aside", {"kxview"},
+    {"the line in use: its reason said, an empty log, the earlier one moved aside", {"kxview"},
      [] { write_earlier_log(); fake::set_open_result(-1, EBUSY, "./COM1 -> /dev/pts/3: in use"); },
      1, port_error(-1, EBUSY), moved_to(aside(0)) + "kxview: ./COM1 -> /dev/pts/3: in use\n",
      {OPEN_PORT}, "", {{aside(0), EARLIER}}},

@@ -105,26 +105,23 @@ int errno_of(QSerialPort::SerialPortError error) {
 bool try_open(Port& port) {
     QByteArray path = port.path.toLocal8Bit();
     kxqt::ClaimedLine now;
-    int lock = kxqt::claim_line(path.constData(), port.claimed, &now);
-    if (lock < 0) return false;
+    port.lock = kxqt::claim_line(path.constData(), port.claimed, &now);
+    if (port.lock < 0) return false;
     errno = 0;
-    bool opened = port.serial.open(QIODevice::ReadWrite);
-    int reason = errno ? errno : errno_of(port.serial.error());
+    int reason = 0;
     struct stat line;
-    if (opened && (fstat(static_cast<int>(port.serial.handle()), &line) != 0 ||
-                   line.st_rdev != now.identity.device)) {
-        opened = false; // re-pointed between the two opens
-        reason = EAGAIN;
-    }
-    if (!opened) {
-        port.lock = lock;
+    if (!port.serial.open(QIODevice::ReadWrite))
+        reason = errno ? errno : errno_of(port.serial.error());
+    else if (fstat(static_cast<int>(port.serial.handle()), &line) != 0 ||
+             line.st_rdev != now.identity.device)
+        reason = EAGAIN; // re-pointed between the two opens
+    if (reason != 0) {
         port.release_line();
         errno = reason;
         return false;
     }
     // Programs that take no lock are kept off too (Qt asks for it as well).
     ioctl(static_cast<int>(port.serial.handle()), TIOCEXCL);
-    port.lock = lock;
     port.claimed = now;
     return true;
 }
