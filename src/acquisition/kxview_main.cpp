@@ -67,7 +67,7 @@ bool open_live(Sources* s) {
     int log_errno = errno;
     if (result < 0) {
         std::printf("%d COM1 port error %d\n", result, port_errno);
-        say_why(LINE_NAME, std::strerror(port_errno));
+        std::fprintf(stderr, "kxview: %s\n", ComOpenError());
     } else if (!kept) {
         std::printf("Cannot move earlier raw log %s aside: %s\n", RAW_LOG, kept_error.c_str());
         say_why(RAW_LOG, kept_error.c_str());

@@ -22,10 +22,15 @@ enum AxisMode {
 
 // Serial port ----------------------------------------------------------------
 
-// Opens `port` (always 1, named "COM1"). Returns 0 or a negative error code;
-// on failure errno holds the system's reason.
+// Opens `port` (always 1, named "COM1") and holds its line alone: a line
+// another process holds is refused, errno EBUSY. Returns 0 or a negative
+// error code; on failure errno holds the system's reason.
 int OpenComConfig(int port, const char* name, long baud, int parity, int data_bits, int stop_bits,
                   int in_queue, int out_queue);
+// Why the last OpenComConfig failed, for the operator: the name, the device
+// it resolves to and the reason, e.g. "./COM1 -> /dev/pts/3: in use by
+// process 1234 (kxview)".
+const char* ComOpenError();
 // Sets the deadline, in seconds, of every later read on `port`.
 int SetComTime(int port, double seconds);
 // The next byte (0-255), or a negative value once nothing arrived within the

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -117,11 +118,13 @@ void PtyLink::drain(int wait_ms) {
 }
 
 // What a departed reader left unread would reach the next reader ahead of
-// fresh frames, out of step with them.
+// fresh frames, out of step with them. The line is taken under the lock its
+// readers take (kxview's port), so that a reader that holds it already keeps
+// what it has not read yet.
 void PtyLink::discard_unread() {
-    int slave = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int slave = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave < 0) return;
-    tcflush(slave, TCIFLUSH);
+    if (flock(slave, LOCK_EX | LOCK_NB) == 0) tcflush(slave, TCIFLUSH);
     ::close(slave);
 }
 

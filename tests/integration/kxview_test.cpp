@@ -1,11 +1,15 @@
 // The built kxview over the real Qt backend, as an operator starts it: fed
-// live by kxsim over ./COM1 and quit by signal, and the start without a
-// display. Start-up's other failures, and replay, are checked over the fake
-// backend; the package check replays a recording with the installed kxview.
+// live by kxsim over ./COM1 and quit by signal, a second kxview on the same
+// line, and the start without a display. Start-up's other failures, and
+// replay, are checked over the fake backend; the package check replays a
+// recording with the installed kxview.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,6 +19,7 @@
 #include "frame_format.h"
 #include "journal_reader.h"
 #include "pty_link.h"
+#include "refusing_display.h"
 
 namespace {
 
@@ -29,20 +34,42 @@ ChildProcess start_kxview(const ScratchDirectory& dir,
     return ChildProcess({KXVIEW_PATH}, {.directory = dir.root(), .environment = environment});
 }
 
+// kxsim's command line for `records` records of seed 7, a third of them
+// corrupted, after `args`.
+std::vector<std::string> kxsim(int records, std::vector<std::string> args) {
+    args.insert(args.begin(), KXSIM_PATH);
+    args.insert(args.end(), {"--count", std::to_string(records), "--seed", "7", "--bad", "0.3"});
+    return args;
+}
+
 } // namespace
 
 // Qt would abort, leaving a core file; the port and the raw log are handled
-// as when the port fails.
-TEST(KxviewStart, WithoutADisplayIsOneLineAndStatusOneWithAnEmptyRawLog) {
-    for (std::string display : {"", ":4093.0"}) { // none, or one whose server is not running
-        SCOPED_TRACE(display);
+// as when the port fails. A display can be missing, or there and refusing
+// kxview where its socket alone says yes: the socket takes the connection and
+// hangs up, or the server turns it down (a wrong authority).
+TEST(KxviewStart, WithoutADisplayOrWithOneThatRefusesIsOneLineAndStatusOneWithAnEmptyRawLog) {
+    struct Case {
+        const char* name;
+        std::string display; // when no refusing display is made
+        std::optional<Refusal> refusal;
+    };
+    const Case cases[] = {{"no DISPLAY", "", std::nullopt},
+                          {"no server running", ":4093.0", std::nullopt},
+                          {"a socket that hangs up", "", Refusal::hang_up},
+                          {"a wrong authority", "", Refusal::wrong_authority}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<RefusingDisplay> server;
+        if (c.refusal) server.emplace(*c.refusal);
         ScratchDirectory dir;
         PtyLink line;
         std::string error;
         ASSERT_TRUE(line.open((dir / "COM1").c_str(), &error)) << error;
-        ProgramResult result =
-            start_kxview(dir, {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + display, "WAYLAND_DISPLAY="})
-                .finish();
+        std::string display = server ? server->display() : c.display;
+        ProgramResult result = start_kxview(dir, {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + display,
+                                                  "WAYLAND_DISPLAY=", "XAUTHORITY=" + dir / "none"})
+                                   .finish();
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out,
                   "kxview: cannot open the display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
@@ -60,16 +87,10 @@ TEST(KxviewStart, WithoutADisplayIsOneLineAndStatusOneWithAnEmptyRawLog) {
 TEST(KxviewLive, LogsWhatKxsimSendsByteExactAndSigintQuitsWithZero) {
     const int records = 48;
     ScratchDirectory dir;
-    auto kxsim = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), KXSIM_PATH);
-        args.insert(args.end(),
-                    {"--count", std::to_string(records), "--seed", "7", "--bad", "0.3"});
-        return args;
-    };
-    run_program(kxsim({"--out", dir / "sent.dat"}));
+    run_program(kxsim(records, {"--out", dir / "sent.dat"}));
     const std::string sent = read_file(dir / "sent.dat");
     auto started = std::chrono::steady_clock::now();
-    ChildProcess sim(kxsim({"--link", "COM1"}), {.directory = dir.root()});
+    ChildProcess sim(kxsim(records, {"--link", "COM1"}), {.directory = dir.root()});
     ASSERT_TRUE(wait_until([&] { return entry_exists(dir / "COM1"); }, 10s));
     ChildProcess kxview = start_kxview(dir);
     ProgramResult fed = sim.finish();
@@ -115,4 +136,35 @@ TEST(KxviewLive, KilledMidRunLeavesAJournalThatMatchesItsRawLog) {
     }
     int64_t named = reading.records.back().offset + 256;
     EXPECT_LE(static_cast<int64_t>(logged.size()) - named, 256);
+}
+
+// An operator's second folder whose COM1 links to the same line, or a kxview
+// left running elsewhere: each used to log about half the frames. The second
+// kxview is refused and says by whom, its raw log handled as after a port
+// failure; the first logs every frame from its first one to the last sent.
+TEST(KxviewLive, ASecondKxviewOnTheLineThroughAnotherLinkIsRefusedAndTheFirstLogsEveryFrame) {
+    const int records = 24;
+    ScratchDirectory first, second, runtime;
+    const std::vector<std::string> offscreen = {"QT_QPA_PLATFORM=offscreen",
+                                                "XDG_RUNTIME_DIR=" + runtime.root()};
+    run_program(kxsim(records, {"--out", first / "sent.dat"}));
+    const std::string sent = read_file(first / "sent.dat");
+    ChildProcess sim(kxsim(records, {"--link", "COM1"}), {.directory = first.root()});
+    ASSERT_TRUE(wait_until([&] { return entry_exists(first / "COM1"); }, 10s));
+    const std::string device = std::filesystem::read_symlink(first / "COM1");
+    std::filesystem::create_symlink(device, second / "COM1");
+    ChildProcess reader = start_kxview(first, offscreen);
+    ASSERT_TRUE(wait_until([&] { return !read_file(first / "varno.dat").empty(); }, 10s));
+    ProgramResult refused = start_kxview(second, offscreen).finish();
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "-1 COM1 port error " + std::to_string(EBUSY) + "\n");
+    EXPECT_EQ(refused.err, "kxview: ./COM1 -> " + device + ": in use by process " +
+                               std::to_string(reader.pid()) + " (kxview)\n");
+    EXPECT_TRUE(entry_exists(second / "varno.dat"));
+    EXPECT_EQ(read_file(second / "varno.dat").size(), 0u);
+    EXPECT_EQ(sim.finish().status, 0);
+    reader.send(SIGINT);
+    EXPECT_EQ(reader.finish().status, 0);
+    std::string logged = read_file(first / "varno.dat");
+    EXPECT_TRUE(sent.ends_with(logged)) << logged.size() << " of " << sent.size() << " bytes";
 }

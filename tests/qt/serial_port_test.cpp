@@ -1,8 +1,12 @@
 // The serial port over real pseudo-terminals, linked as COM1 in a temporary
 // working directory.
 #include <QTimer>
+#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <numeric>
+#include <sys/file.h>
+#include <unistd.h>
 #include <vector>
 
 #include "files.h"
@@ -32,6 +36,45 @@ TEST(SerialPort, VanishedDeviceFailsAfterTheTimeOutAndIsReadAgainWhenBack) {
     std::iota(frame.begin(), frame.end(), 7);
     QTimer::singleShot(30, [&] { EXPECT_EQ(again.send(frame.data(), 256, 2000), Delivery::sent); });
     EXPECT_EQ(ComRd(1, buffer.data(), 256), 256);
+    EXPECT_EQ(buffer, frame);
+    CloseCom(1);
+}
+
+// After an unplug, lines the port must not read while it waits for its own:
+// a link left behind (by a kxsim killed, say) names a /dev/pts number that
+// the next pseudo-terminal opened anywhere takes; and a line another reader
+// holds is never shared. Linked anew and let go, the line is read.
+TEST(SerialPort, ReopenTakesNeitherAReusedPseudoTerminalNumberNorAHeldLine) {
+    ScratchDirectory directory, elsewhere;
+    WorkingDirectory here(directory.root());
+    std::string error;
+    PtyLink first, reused;
+    ASSERT_TRUE(first.open((elsewhere / "first").c_str(), &error)) << error;
+    const std::string number = first.device();
+    std::filesystem::create_symlink(number, "COM1"); // stays when the line goes
+    ASSERT_EQ(OpenComConfig(1, "COM1", 19200, 0, 8, 1, 0, 0), 0);
+    ASSERT_EQ(SetComTime(1, 0.3), 0);
+    std::vector<unsigned char> frame(256, 0x5A), buffer(256);
+    first.close();
+    ASSERT_LT(ComRd(1, buffer.data(), 256), 0); // the port lets the terminal go
+    ASSERT_TRUE(reused.open((elsewhere / "reused").c_str(), &error)) << error;
+    if (reused.device() != number) GTEST_SKIP() << number << " went to another program meanwhile";
+    // Frames go out on the reused terminal all the while the port reads; they
+    // reach a reader only once one has the line open.
+    auto read_while_fed = [&] {
+        QTimer feed;
+        QObject::connect(&feed, &QTimer::timeout, [&] { reused.send(frame.data(), 256, 0); });
+        feed.start(50);
+        return ComRd(1, buffer.data(), 256);
+    };
+    EXPECT_LT(read_while_fed(), 0);
+    std::filesystem::remove("COM1");
+    std::filesystem::create_symlink(number, "COM1"); // chosen anew, as kxsim or the operator would
+    int holder = open(number.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    EXPECT_LT(read_while_fed(), 0);
+    close(holder);
+    EXPECT_EQ(read_while_fed(), 256);
     EXPECT_EQ(buffer, frame);
     CloseCom(1);
 }

@@ -92,6 +92,8 @@ class ChildProcess {
     void send(int signal_number) {
         if (pid_ > 0) kill(pid_, signal_number);
     }
+    // The program's own process id: env(1) becomes the program.
+    pid_t pid() const { return pid_; }
 
   private:
     ScratchDirectory output_;

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <map>
 
@@ -30,6 +31,7 @@ struct State {
     unsigned char line_value = 0;
     int open_result = 0;
     int open_errno = 0;
+    std::string open_reason;
     int display_result = 0;
     int load_handle = PANEL;
     std::string load_reason;
@@ -156,9 +158,10 @@ void push_line_bytes(int count, unsigned char value) {
     state.line_bytes += count;
     state.line_value = value;
 }
-void set_open_result(int result, int error_number) {
+void set_open_result(int result, int error_number, const std::string& reason) {
     state.open_result = result;
     state.open_errno = error_number;
+    state.open_reason = reason;
 }
 void set_display_result(int result) { state.display_result = result; }
 void set_load_result(int handle, const std::string& reason) {
@@ -172,9 +175,13 @@ double now() { return state.clock; }
 int OpenComConfig(int port, const char* name, long baud, int parity, int data_bits, int stop_bits,
                   int in_queue, int out_queue) {
     record("OpenComConfig", {port, name, baud, parity, data_bits, stop_bits, in_queue, out_queue});
+    if (state.open_result < 0 && state.open_reason.empty())
+        state.open_reason = std::string(name) + ": " + std::strerror(state.open_errno);
     if (state.open_result < 0) errno = state.open_errno;
     return state.open_result;
 }
+
+const char* ComOpenError() { return state.open_reason.c_str(); }
 
 int SetComTime(int port, double seconds) {
     record("SetComTime", {port, seconds});

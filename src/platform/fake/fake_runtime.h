@@ -54,8 +54,9 @@ void push_line_bytes(int count, unsigned char value = 0x55);
 // With the read queue empty, ComRd times out with 0 bytes and ComRdByte with
 // -1, each after the time-out set by SetComTime.
 
-// OpenComConfig's result and the errno it leaves on failure.
-void set_open_result(int result, int error_number = 0);
+// OpenComConfig's result, the errno it leaves and ComOpenError's text on
+// failure ("COM1: " and the system's message when none is given).
+void set_open_result(int result, int error_number = 0, const std::string& reason = "");
 // OpenDisplay's result.
 void set_display_result(int result);
 // LoadPanel's result and the reason it gives on failure.

@@ -6,14 +6,14 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstddef>
-#include <cstring>
+#include <cstdio>
+#include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include "runtime.h"
 
@@ -77,42 +77,77 @@ int probe_status(pid_t child) {
     }
 }
 
-// Whether the server of a local X display (":N" or ":N.S") takes a
-// connection on its socket, in the file system or the abstract namespace;
-// -1 when `display` names no local display.
-int local_x_server_answers(const QByteArray& display) {
+// Whether `display` names a display of this machine (":N" or ":N.S"), which
+// answers at once: one elsewhere may keep a connection waiting.
+bool local_display(const QByteArray& display) {
     bool numbered = false;
-    QByteArray number = display.mid(1).split('.').value(0);
-    number.toInt(&numbered);
-    if (!display.startsWith(':') || !numbered) return -1;
-    QByteArray path = "/tmp/.X11-unix/X" + number;
-    for (bool abstract : {false, true}) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path + abstract, path.constData(), path.size());
-        auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + abstract +
-                                             static_cast<size_t>(path.size()));
-        int socket_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (socket_fd < 0) return -1;
-        bool answered = ::connect(socket_fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
-        close(socket_fd);
-        if (answered) return 1;
+    display.mid(1).split('.').value(0).toInt(&numbered);
+    return display.startsWith(':') && numbered;
+}
+
+// For the length of a probe: a server that hangs up at once would end the
+// process with SIGPIPE on the first write, so the signal is held and then
+// dropped; and the library writes a refusing server's reason to standard
+// error unasked, where the operator gets one line from kxview instead.
+class QuietProbe {
+  public:
+    QuietProbe() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_, &signals_);
+        std::fflush(stderr);
+        error_ = dup(STDERR_FILENO);
+        int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (nowhere >= 0) dup2(nowhere, STDERR_FILENO);
+        if (nowhere >= 0) close(nowhere);
     }
-    return 0;
+    ~QuietProbe() {
+        if (error_ >= 0) dup2(error_, STDERR_FILENO);
+        if (error_ >= 0) close(error_);
+        timespec none{};
+        while (sigtimedwait(&pipe_, nullptr, &none) == SIGPIPE) {
+        }
+        pthread_sigmask(SIG_SETMASK, &signals_, nullptr);
+    }
+    QuietProbe(const QuietProbe&) = delete;
+    QuietProbe& operator=(const QuietProbe&) = delete;
+
+  private:
+    sigset_t pipe_, signals_;
+    int error_ = -1;
+};
+
+// The probe's connection, held until Qt has its own: an X server whose last
+// client leaves starts over, and turns away whoever connects meanwhile.
+xcb_connection_t* probe_connection = nullptr;
+
+// Whether the X server takes this program as a client, asked as Qt's X
+// platform asks it (the same library, the same authority file): a socket that
+// takes the connection and hangs up, or a server that turns down the
+// authority, says no here instead of aborting inside Qt. About a millisecond.
+bool x_server_accepts(const QByteArray& display) {
+    QuietProbe quiet;
+    xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
+    if (xcb_connection_has_error(connection) == 0) {
+        probe_connection = connection;
+        return true;
+    }
+    xcb_disconnect(connection);
+    return false;
 }
 
 // Whether the window system can start. A headless platform always can; a
-// local X server is asked on its socket, which takes a fraction of a
-// millisecond. Anything else is tried for real in a child process (about
-// 100 ms): Qt gives no way to try it that does not end the process on
-// failure, and the platform it would choose depends on more than DISPLAY.
+// local X server is asked for a connection. Anything else is tried for real
+// in a child process (about 100 ms): Qt gives no way to try it that does not
+// end the process on failure, and the platform it would choose depends on
+// more than DISPLAY.
 bool gui_can_start() {
     QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (platform.startsWith("offscreen") || platform.startsWith("minimal")) return true;
     bool x =
         platform.startsWith("xcb") || (platform.isEmpty() && qgetenv("WAYLAND_DISPLAY").isEmpty());
-    int local = x ? local_x_server_answers(qgetenv("DISPLAY")) : -1;
-    if (local >= 0) return local == 1;
+    QByteArray display = qgetenv("DISPLAY");
+    if (x && local_display(display)) return x_server_accepts(display);
     pid_t child = fork();
     if (child < 0) return true; // cannot tell: let the real start say
     if (child == 0) {
@@ -134,6 +169,8 @@ QCoreApplication& application() {
         // Without a window system the serial port and timers still work.
         gui = gui_can_start();
         instance = gui ? new QApplication(argc, argv) : new QCoreApplication(argc, argv);
+        if (probe_connection) xcb_disconnect(probe_connection);
+        probe_connection = nullptr;
         if (gui) QApplication::setStyle("Fusion");
         arm_quit_signals();
     }

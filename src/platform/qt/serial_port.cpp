@@ -5,8 +5,13 @@
 #include <QSerialPort>
 #include <algorithm>
 #include <cerrno>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "application.h"
+#include "line_claim.h"
 #include "painted_wait.h"
 #include "runtime.h"
 
@@ -30,24 +35,42 @@ constexpr int REOPEN_INTERVAL_MS = 100;
 
 struct Port {
     Port(int port_number, const QString& device) : number(port_number), path(device) {}
+    ~Port() { release_line(); }
+    Port(const Port&) = delete;
+    Port& operator=(const Port&) = delete;
+
+    void release_line() {
+        serial.close();
+        serial.clearError();
+        if (lock >= 0) ::close(lock);
+        lock = -1;
+    }
+
     int number;
     QString path;
     QSerialPort serial;
     double timeout = 10.0;
+    int lock = -1;             // holds the line's lock while the port is open
+    kxqt::ClaimedLine claimed; // the line last opened, to know it again after an unplug
 };
 
 Port* open_port = nullptr;
+std::string open_error; // why the last OpenComConfig failed
 
 // "COMn" is the entry of that name in the working directory when there is
-// one (a link to an adapter or a pseudo-terminal), otherwise the n-th
-// built-in port. Absolute, so that a reopen finds it again and the port's
-// lock file is named after this very entry.
-QString device_path(const QString& name) {
+// one (a link to an adapter or a pseudo-terminal), shown as "./COMn",
+// otherwise the n-th built-in port. Absolute, so that a reopen finds it
+// again.
+QString device_path(const QString& name, QString* shown) {
+    *shown = name;
     bool numbered = false;
     int number = name.startsWith(QLatin1String("COM")) ? name.mid(3).toInt(&numbered) : 0;
     if (!numbered || number < 1) return name;
     QFileInfo local(QDir::current().absoluteFilePath(name));
-    if (local.exists() || local.isSymLink()) return local.absoluteFilePath();
+    if (local.exists() || local.isSymLink()) {
+        *shown = QStringLiteral("./") + name;
+        return local.absoluteFilePath();
+    }
     return QStringLiteral("/dev/ttyS%1").arg(number - 1);
 }
 
@@ -75,13 +98,32 @@ int errno_of(QSerialPort::SerialPortError error) {
     }
 }
 
+// The line is claimed (locked, and known to be the one opened before) ahead
+// of the port's own open, which sets the line up. Qt's lock file is named
+// after the path, so two links to one device never meet there; the claim is
+// on the device. Fails with errno EBUSY on a line another process holds.
 bool try_open(Port& port) {
+    QByteArray path = port.path.toLocal8Bit();
+    kxqt::ClaimedLine now;
+    port.lock = kxqt::claim_line(path.constData(), port.claimed, &now);
+    if (port.lock < 0) return false;
     errno = 0;
-    if (port.serial.open(QIODevice::ReadWrite)) return true;
-    int reason = errno ? errno : errno_of(port.serial.error());
-    port.serial.clearError();
-    errno = reason;
-    return false;
+    int reason = 0;
+    struct stat line;
+    if (!port.serial.open(QIODevice::ReadWrite))
+        reason = errno ? errno : errno_of(port.serial.error());
+    else if (fstat(static_cast<int>(port.serial.handle()), &line) != 0 ||
+             line.st_rdev != now.identity.device)
+        reason = EAGAIN; // re-pointed between the two opens
+    if (reason != 0) {
+        port.release_line();
+        errno = reason;
+        return false;
+    }
+    // Programs that take no lock are kept off too (Qt asks for it as well).
+    ioctl(static_cast<int>(port.serial.handle()), TIOCEXCL);
+    port.claimed = now;
+    return true;
 }
 
 Port* port_numbered(int number) {
@@ -124,8 +166,7 @@ int read_bytes(Port& port, unsigned char* buffer, int count) {
             if (failed(port.serial)) {
                 // It stays "open" but fails every later wait at once: close it
                 // and reopen it when the device is back.
-                port.serial.close();
-                port.serial.clearError();
+                port.release_line();
                 gone = true;
             }
         }
@@ -143,19 +184,24 @@ int OpenComConfig(int port, const char* name, long baud, int parity, int data_bi
     (void)in_queue, (void)out_queue;
     kxqt::application();
     CloseCom(port);
-    auto* opened = new Port(port, device_path(QString::fromLocal8Bit(name)));
+    QString shown;
+    auto* opened = new Port(port, device_path(QString::fromLocal8Bit(name), &shown));
     opened->serial.setPortName(opened->path);
     opened->serial.setReadBufferSize(READ_BUFFER_BYTES);
+    int result = 0;
     if (!configure(opened->serial, baud, parity, data_bits, stop_bits)) {
-        delete opened;
         errno = EINVAL;
-        return BAD_SETTINGS;
+        result = BAD_SETTINGS;
+    } else if (!try_open(*opened)) {
+        result = OPEN_FAILED;
     }
-    if (!try_open(*opened)) {
+    if (result < 0) {
         int reason = errno;
+        open_error = kxqt::describe_claim_failure(shown.toStdString(),
+                                                  opened->path.toLocal8Bit().constData(), reason);
         delete opened;
         errno = reason;
-        return OPEN_FAILED;
+        return result;
     }
     open_port = opened;
     return 0;
@@ -183,6 +229,8 @@ int ComRd(int port, unsigned char* buffer, int count) {
     if (count <= 0) return 0;
     return read_bytes(*target, buffer, count);
 }
+
+const char* ComOpenError() { return open_error.c_str(); }
 
 int CloseCom(int port) {
     Port* target = port_numbered(port);
