@@ -56,11 +56,18 @@ void open_journal(Sources* s) {
 }
 
 // Opens the port and creates the raw log, empty, even when the port fails;
-// an earlier log is moved aside first and never emptied. Prints the reason
-// and returns false on failure, leaving nothing open.
+// an earlier log is moved aside first and never emptied. A line that another
+// kxview holds leaves the files alone: in the same folder they are that
+// kxview's, still being written. Prints the reason and returns false on
+// failure, leaving nothing open.
 bool open_live(Sources* s) {
     int result = OpenComConfig(LINE_PORT, LINE_NAME, LINE_BAUD, 0, 8, 1, 0, 0);
     int port_errno = errno;
+    if (result < 0 && port_errno == EBUSY) {
+        std::printf("%d COM1 port error %d\n", result, port_errno);
+        std::fprintf(stderr, "kxview: %s\n", ComOpenError());
+        return false;
+    }
     std::string kept_error;
     bool kept = move_earlier_log_aside(RAW_LOG, &kept_error);
     if (kept) s->raw_log = std::fopen(RAW_LOG, "wb");

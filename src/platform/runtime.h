@@ -37,8 +37,9 @@ int SetComTime(int port, double seconds);
 // time-out or the device is gone.
 int ComRdByte(int port);
 // Reads until `count` bytes arrived or the time-out ran out; returns the
-// number read, or a negative value when the device is gone (after waiting
-// out the time-out, so a caller that retries does not spin).
+// number read, those that came before the device went included, or a
+// negative value when it is gone and none came (after waiting out the
+// time-out, so a caller that retries does not spin).
 int ComRd(int port, unsigned char* buffer, int count);
 int CloseCom(int port);
 

@@ -86,9 +86,15 @@ struct StartCase {
 
 // clang-format off
 const StartCase START_CASES[] = {
-    {"the line in use: its reason said, an empty log, the earlier one moved aside", {"kxview"},
-     [] { write_earlier_log(); fake::set_open_result(-1, EBUSY, "./COM1 -> /dev/pts/3: in use"); },
-     1, port_error(-1, EBUSY), moved_to(aside(0)) + "kxview: ./COM1 -> /dev/pts/3: in use\n",
+    // The files are those of the kxview that holds the line: left alone.
+    {"the line in use: its reason said, the logs untouched", {"kxview"},
+     [] { write_earlier_log(); write_file("varno.tsv", "journal");
+          fake::set_open_result(-1, EBUSY, "./COM1 -> /dev/pts/3: in use"); },
+     1, port_error(-1, EBUSY), "kxview: ./COM1 -> /dev/pts/3: in use\n",
+     {OPEN_PORT}, EARLIER, {{"varno.tsv", "journal"}}},
+    {"a port failure: an empty log, the earlier one moved aside", {"kxview"},
+     [] { write_earlier_log(); fake::set_open_result(-2, ENOENT); },
+     1, port_error(-2, ENOENT), moved_to(aside(0)) + "kxview: COM1: No such file or directory\n",
      {OPEN_PORT}, "", {{aside(0), EARLIER}}},
     {"a raw log that cannot be created", {"kxview"}, [] { fs::create_directory("varno.dat"); },
      1, "Cannot create raw log varno.dat\n", "kxview: varno.dat: Is a directory\n", {OPEN_PORT, CLOSE_PORT}, std::nullopt},

@@ -171,7 +171,9 @@ int read_bytes(Port& port, unsigned char* buffer, int count) {
             }
         }
         int left = kxqt::milliseconds_until(deadline);
-        if (left == 0) return gone ? DEVICE_GONE : got;
+        // Bytes that came before the device went are the caller's all the
+        // same: the next read reports it gone.
+        if (left == 0) return gone && got == 0 ? DEVICE_GONE : got;
         wait_for_bytes(port, gone ? std::min(left, REOPEN_INTERVAL_MS) : left);
     }
 }
