@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
+#include "number_text.h"
 #include "paint_pace.h"
 
 namespace kxqt {
@@ -17,6 +18,8 @@ PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(thi
     // Nothing is drawn on the overlay: without a buffer of its own, a replot
     // clears and a paint copies one pixmap instead of two.
     plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    // Tick labels are numbers like those of the fields, whatever the locale.
+    plot_->setLocale(number_locale());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
