@@ -8,6 +8,8 @@
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolTip>
 #include <cmath>
 #include <csignal>
@@ -42,6 +44,20 @@ QString shown(QWidget* control) {
     if (auto* button = qobject_cast<QAbstractButton*>(control))
         return button->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
     return qobject_cast<QPlainTextEdit*>(control)->toPlainText();
+}
+
+// The width a line edit has for its text, as the style lays it out.
+int text_room(const QLineEdit* edit) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth = edit->hasFrame()
+                           ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit)
+                           : 0;
+    QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    constexpr int TEXT_MARGIN = 2; // each side, QLineEdit's own
+    return contents.width() - edit->textMargins().left() - edit->textMargins().right() -
+           2 * TEXT_MARGIN;
 }
 
 } // namespace
@@ -321,4 +337,40 @@ TEST_F(CommaLocalePanelTest, NumbersHaveADecimalPointAndTheRestIsRefusedVisibly)
     plot->replot();
     EXPECT_TRUE(plot->yAxis->tickVectorLabels().contains(QStringLiteral("0.1")))
         << plot->yAxis->tickVectorLabels().join(' ').toStdString();
+}
+
+TEST_F(PanelTest, LongValuesShowWholeAtTheMinimumWindowSize) {
+    window()->resize(window()->minimumSize());
+    QApplication::processEvents();
+    struct Write {
+        int control;
+        std::variant<int, double> value;
+        const char* shown;
+    };
+    const Write writes[] = {
+        {PANEL_YMAX, 1234567.0, "1234567"},
+        {PANEL_YMIN, double(-0.0012345f), "-0.0012345"},
+        {PANEL_YMAX, double(1.2345e-05f), "1.2345e-05"},
+        {PANEL_YMIN, double(-123456.78f), "-123456.78"},
+        {PANEL_XMIN, -100000, "-100000"}, // the panel file's limits
+        {PANEL_XMAX, 100000, "100000"},
+        {PANEL_NFRAMES, -2147483647 - 1, "-2147483648"},
+        {PANEL_WORD_244, 65535, "65535"},
+        {PANEL_SKIPPED, 2147483647, "2147483647"},
+        {PANEL_SCALED_246, double(-3.2768f), "-3.2768"},
+        {PANEL_TENTH_246, double(-3276.8f), "-3276.8"},
+        {PANEL_COUNT_MODE0, 4294967295 * 0.001, "4294967.295"},
+        {PANEL_COUNT_MODE3, -179.999931891712, "-179.9999319"},
+    };
+    for (const Write& write : writes) {
+        SCOPED_TRACE(write.shown);
+        std::visit([&](auto value) { SetCtrlVal(panel, write.control, value); }, write.value);
+        QWidget* control = kxqt::test::control(panel, write.control);
+        auto* edit = qobject_cast<QLineEdit*>(control);
+        if (!edit) edit = control->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), QLatin1String(write.shown));
+        EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()), text_room(edit))
+            << "at " << window()->width() << "x" << window()->height();
+    }
 }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QStyle>
 #include <QToolTip>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -196,6 +197,21 @@ QString FloatInput::refusal(const QString& text) const {
     if (read < minimum() || read > maximum())
         return out_of_range(text, textFromValue(minimum()), textFromValue(maximum()));
     return QString();
+}
+
+QSize FloatInput::sizeHint() const { return widened(QDoubleSpinBox::sizeHint()); }
+QSize FloatInput::minimumSizeHint() const { return widened(QDoubleSpinBox::minimumSizeHint()); }
+
+// The spin box makes room for the texts of its limits only. Ten characters
+// show five significant digits whatever the magnitude (-0.0012345,
+// 1.2345e-05, -123456.78), and leave the panel within a 1024-pixel screen.
+QSize FloatInput::widened(QSize hint) const {
+    static const QString longest = QStringLiteral("-0.0012345");
+    QFontMetrics metrics = fontMetrics();
+    int limits = std::max(metrics.horizontalAdvance(textFromValue(minimum())),
+                          metrics.horizontalAdvance(textFromValue(maximum())));
+    hint.rwidth() += std::max(metrics.horizontalAdvance(longest) - limits, 0);
+    return hint;
 }
 
 bool FloatInput::event(QEvent* event) {

@@ -52,6 +52,9 @@ class FloatInput : public QDoubleSpinBox {
     double valueFromText(const QString& text) const override;
     QValidator::State validate(QString& text, int& position) const override;
     QString refusal(const QString& text) const;
+    // Wide enough for the longest text a value needs, whatever the range.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
   signals:
     void stepped();
 
@@ -59,6 +62,9 @@ class FloatInput : public QDoubleSpinBox {
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+
+  private:
+    QSize widened(QSize hint) const;
 };
 
 } // namespace kxqt
