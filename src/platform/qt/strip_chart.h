@@ -1,8 +1,11 @@
 // A strip chart: each call's values are spread over the traces in turn, one
-// sample step per round, and only the latest samples are kept.
+// sample step per round, and only the latest samples are kept. The program
+// plots once per good frame, so the calls are counted as frames, from 0, as
+// kxdump numbers the good frames of a recording.
 #pragma once
 
 #include <QStringList>
+#include <deque>
 #include <vector>
 
 #include "plot_view.h"
@@ -21,12 +24,14 @@ class StripChart : public PlotView {
   public:
     explicit StripChart(QWidget* parent = nullptr);
 
-    void append(const std::vector<double>& values);
+    // `single`: the values were floats.
+    void append(const std::vector<double>& values, bool single = false);
     // Samples held by one trace (at most the history length).
     int samples_held(int trace) const;
     // The value of the latest sample of a trace.
     double latest(int trace) const;
 
+    // A row per sample: the frame it came with, then a column per trace.
     QString csv() const override;
 
     int traces() const { return traces_; }
@@ -50,6 +55,15 @@ class StripChart : public PlotView {
     int history_ = 500;
     QStringList names_;
     double next_sample_ = 0.0;
+    bool single_ = false;
+    // The frames whose samples are still held: the first sample of each and
+    // its number, oldest first.
+    struct Frame {
+        double first_sample;
+        qint64 number;
+    };
+    std::deque<Frame> frames_;
+    qint64 frame_count_ = 0; // frames plotted since the chart was built
 };
 
 } // namespace kxqt
