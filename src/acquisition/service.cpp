@@ -1,6 +1,5 @@
 #include "service.h"
 
-#include <climits>
 #include <cstdint>
 
 #include "accumulator_plot.h"
@@ -114,8 +113,8 @@ void mark_run(int panel) {
 
 // After each good frame, while a run is on: plots the spectrum and counts the
 // budget down; the first frame that finds the budget at 0 ends the run
-// instead. The test is for nonzero: a negative budget runs on, and is held
-// at its lowest value rather than wrapping round to 0.
+// instead. A negative budget never runs out: it is not counted, so the field
+// keeps the value the operator gave.
 void refresh_spectrum(int panel, const SpectrumStore* store) {
     if (settings.accumulate == 0) return;
     if (settings.budget == 0) {
@@ -125,7 +124,7 @@ void refresh_spectrum(int panel, const SpectrumStore* store) {
         return;
     }
     plot_spectrum(panel, store);
-    if (settings.budget != INT_MIN) --settings.budget;
+    if (settings.budget > 0) --settings.budget;
     SetCtrlVal(panel, PANEL_NFRAMES, settings.budget);
 }
 
