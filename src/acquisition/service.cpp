@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
@@ -186,8 +185,8 @@ void mark_run(int panel) {
 
 // After each good frame, while a run is on: plots the spectrum and counts the
 // budget down; the first frame that finds the budget at 0 ends the run
-// instead. The test is for nonzero: a negative budget runs on, and is held
-// at its lowest value rather than wrapping round to 0.
+// instead. A negative budget never runs out: it is not counted, so the field
+// keeps the value the operator gave.
 void refresh_spectrum(int panel, const SpectrumStore* store) {
     if (kx.settings.accumulate == 0) return;
     if (kx.settings.budget == 0) {
@@ -198,7 +197,7 @@ void refresh_spectrum(int panel, const SpectrumStore* store) {
         return;
     }
     plot_spectrum(panel, store);
-    if (kx.settings.budget != INT_MIN) --kx.settings.budget;
+    if (kx.settings.budget > 0) --kx.settings.budget;
     SetCtrlVal(panel, PANEL_NFRAMES, kx.settings.budget);
 }
 

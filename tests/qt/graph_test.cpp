@@ -1,9 +1,15 @@
 // The spectrum graph and the strip charts as the program drives them.
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <numeric>
 #include <qcustomplot.h>
 
+#include "files.h"
 #include "graph.h"
 #include "panel_fixture.h"
 #include "strip_chart.h"
@@ -42,19 +48,59 @@ class GraphTest : public PanelTest {
     const float y[3] = {0.5f, 0.1f, -1e-5f};
 };
 
+// The CSV copy holds what the graph shows: columns named by the axes, floats
+// as kxdump prints them, and no handle that changes at every redraw.
 TEST_F(GraphTest, CurvesHoldTheExactPointsGivenAndGoOneByOneOrAllAtOnce) {
+    const QString header = QStringLiteral("bin position,counts / bin width / frame\n");
+    const QString points = QStringLiteral("-3,0.5\n1,0.1\n4086,-1e-05\n");
     int first = plot(3);
-    EXPECT_EQ(graph()->csv(), QStringLiteral("plot,x,y\n%1,-3,0.5\n%1,1,0.10000000149011612\n"
-                                             "%1,4086,-9.999999747378752e-06\n")
-                                  .arg(first));
+    EXPECT_EQ(graph()->csv(), header + points);
     int second = plot(1);
     EXPECT_NE(second, first);
+    EXPECT_EQ(graph()->csv(), "curve," + header + "1,-3,0.5\n1,1,0.1\n1,4086,-1e-05\n2,-3,0.5\n");
     EXPECT_EQ(DeleteGraphPlot(panel, PANEL_SPECTRUM, first, 1), 0);
-    EXPECT_EQ(graph()->csv(), QStringLiteral("plot,x,y\n%1,-3,0.5\n").arg(second));
+    EXPECT_EQ(graph()->csv(), header + "-3,0.5\n");
     EXPECT_LT(DeleteGraphPlot(panel, PANEL_SPECTRUM, first, 1), 0);
     plot(1);
     EXPECT_EQ(DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1), 0);
     EXPECT_EQ(graph()->curve_count(), 0);
+    plot(3); // drawn again, as at every frame
+    EXPECT_EQ(graph()->csv(), header + points);
+}
+
+TEST_F(GraphTest, SaveAsImageGivesANameWithoutExtensionThatOfTheChosenType) {
+    ScratchDirectory directory;
+    WorkingDirectory here(directory.root()); // where the dialog opens
+    plot(3);
+    QAction* save = plot_in(panel, PANEL_SPECTRUM)->actions().value(0);
+    ASSERT_NE(save, nullptr);
+    struct Case {
+        bool pdf; // the type chosen in the dialog
+        const char* typed;
+        const char* written;
+        const char* start; // of the file's bytes
+    };
+    for (Case c :
+         {Case{false, "graph", "graph.png", "\x89PNG"}, Case{true, "report", "report.pdf", "%PDF"},
+          Case{false, "typed.pdf", "typed.pdf", "%PDF"}}) {
+        SCOPED_TRACE(c.typed);
+        // The dialog is modal: the operator's keys come while it runs.
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            if (c.pdf)
+                QTest::keyClick(dialog->findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Down);
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QTest::keyClicks(name, QLatin1String(c.typed));
+            QTest::keyClick(name, Qt::Key_Return);
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << "the dialog took no name";
+                dialog->reject();
+            }
+        });
+        save->trigger();
+        EXPECT_EQ(read_file(directory / c.written).substr(0, 4), c.start);
+    }
 }
 
 TEST_F(GraphTest, AxesDrawTheLimitsSetOrWhatALogMappingCanOfThem) {
@@ -80,8 +126,9 @@ TEST_F(GraphTest, StripChartsSpreadEachCallOverTheirTracesAndKeepTheirHistory) {
     auto* groups = widget<kxqt::StripChart>(PANEL_GROUP_CHART);
     uint16_t values[80] = {1, 2, 3, 4, 5, 6, 7, 8};
     PlotStripChart(panel, PANEL_GROUP_CHART, values, 8, 0, 0, TYPE_UINT16);
-    EXPECT_EQ(groups->csv(), QStringLiteral("sample,word 0–1,word 2–3,byte 4,byte 5\n"
-                                            "0,1,2,3,4\n1,5,6,7,8\n"));
+    // Each row carries the frame it came with, as kxdump numbers frames.
+    EXPECT_EQ(groups->csv(), QStringLiteral("frame,word 0–1,word 2–3,byte 4,byte 5\n"
+                                            "0,1,2,3,4\n0,5,6,7,8\n"));
     // 20 samples a trace per call: the 2000 kept are those of the last 100.
     for (int call = 0; call <= 100; ++call) {
         for (int i = 0; i < 80; ++i)
@@ -92,16 +139,24 @@ TEST_F(GraphTest, StripChartsSpreadEachCallOverTheirTracesAndKeepTheirHistory) {
         EXPECT_EQ(groups->samples_held(trace), 2000);
         EXPECT_EQ(groups->latest(trace), 65535 - 76 - trace - 100);
     }
+    QStringList rows = groups->csv().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 2001);
+    EXPECT_EQ(rows[1], QStringLiteral("2,65534,65533,65532,65531")); // 0 and 1 scrolled out
+    EXPECT_EQ(rows[2000], QStringLiteral("101,65359,65358,65357,65356"));
     // Traces the panel file leaves unnamed are numbered.
     int32_t rates[20];
     std::iota(rates, rates + 20, -19);
     EXPECT_EQ(PlotStripChart(panel, PANEL_RATES, rates, 20, 0, 0, TYPE_INT32), 0);
-    QString header = QStringLiteral("sample"), row = QStringLiteral("0");
+    float tenths[20];
+    std::fill(tenths, tenths + 20, 0.1f);
+    EXPECT_EQ(PlotStripChart(panel, PANEL_RATES, tenths, 20, 0, 0, TYPE_FLOAT), 0);
+    QString header = QStringLiteral("frame"), row = QStringLiteral("0");
     for (int trace = 0; trace < 20; ++trace) {
         header += QStringLiteral(",trace %1").arg(trace + 1);
         row += QStringLiteral(",%1").arg(trace - 19);
     }
-    EXPECT_EQ(widget<kxqt::StripChart>(PANEL_RATES)->csv(), header + '\n' + row + '\n');
+    EXPECT_EQ(widget<kxqt::StripChart>(PANEL_RATES)->csv(),
+              header + '\n' + row + "\n1" + QStringLiteral(",0.1").repeated(20) + '\n');
 }
 
 TEST_F(GraphTest, BurstOfFramesReplotsEachChangedPlotOnceAndNeverHalfDone) {

@@ -2,13 +2,19 @@
 // the program writes and reads back, which queue no commit, and the
 // operator's gestures, each of which queues exactly one.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QToolTip>
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <qcustomplot.h>
 #include <string>
 #include <variant>
 
@@ -44,6 +50,20 @@ QString shown(QWidget* control) {
     if (auto* button = qobject_cast<QAbstractButton*>(control))
         return button->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
     return qobject_cast<QPlainTextEdit*>(control)->toPlainText();
+}
+
+// The width a line edit has for its text, as the style lays it out.
+int text_room(const QLineEdit* edit) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth = edit->hasFrame()
+                           ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit)
+                           : 0;
+    QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    constexpr int TEXT_MARGIN = 2; // each side, QLineEdit's own
+    return contents.width() - edit->textMargins().left() - edit->textMargins().right() -
+           2 * TEXT_MARGIN;
 }
 
 } // namespace
@@ -216,6 +236,148 @@ TEST_F(PanelTest, ProgramWritesWaitWhileTheOperatorTypes) {
         // The edit is over, though the field keeps the focus.
         SetCtrlVal(panel, c.control, 74);
         EXPECT_EQ(input->text(), QStringLiteral("74"));
+    }
+}
+
+TEST_F(PanelTest, EscapeShowsTheValueInForceInEveryInput) {
+    struct Case {
+        int control;
+        double written; // the value in force
+        const char* typed;
+        const char* shown; // after Escape, and after leaving the field
+    };
+    const Case cases[] = {
+        {PANEL_XMIN, 500, "100", "500"},     {PANEL_XMAX, 4095, "-7", "4095"},
+        {PANEL_YMIN, 0.001, "0.5", "0.001"}, {PANEL_YMAX, 10, "1e", "10"},
+        {PANEL_NFRAMES, 1000, "12", "1000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        auto* input = widget<QAbstractSpinBox>(c.control);
+        if (qobject_cast<kxqt::FloatInput*>(input))
+            SetCtrlVal(panel, c.control, c.written);
+        else
+            SetCtrlVal(panel, c.control, static_cast<int>(c.written));
+        type_over(input, c.typed);
+        QTest::keyClick(input, Qt::Key_Escape);
+        EXPECT_EQ(input->text(), QLatin1String(c.shown));
+        focus(widget<QWidget>(PANEL_ACCUMULATE));
+        EXPECT_EQ(input->text(), QLatin1String(c.shown));
+        EXPECT_EQ(commits(), Commits{});
+        float read = NAN;
+        GetCtrlVal(panel, c.control, &read);
+        EXPECT_EQ(read, static_cast<float>(c.written));
+    }
+}
+
+// A desktop whose locale writes 0,5 and 1.000,5.
+class CommaLocalePanelTest : public PanelTest {
+  protected:
+    void SetUp() override {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        PanelTest::SetUp();
+    }
+    void TearDown() override {
+        PanelTest::TearDown();
+        QLocale::setDefault(QLocale::c());
+    }
+};
+
+TEST_F(CommaLocalePanelTest, NumbersHaveADecimalPointAndTheRestIsRefusedVisibly) {
+    const QString not_a_number = QStringLiteral(
+        "“%1” not applied: not a number. Write numbers with a decimal point and no thousands "
+        "separators, e.g. 0.5, 1234567 or 1e-05.");
+    const QString not_whole = QStringLiteral("“%1” not applied: not a whole number. Write it in "
+                                             "digits, without separators, e.g. 4095 or -50.");
+    const QString out_of_range = QStringLiteral("“%1” not applied: out of range, from %2 to %3.");
+    struct Case {
+        int control;
+        const char* typed;
+        Qt::Key key; // Return, or Tab to leave the field
+        const char* shown;
+        float read;
+        QString refusal; // none: committed
+    };
+    const Case cases[] = {
+        {PANEL_YMIN, "0.5", Qt::Key_Return, "0.5", 0.5f, {}},
+        {PANEL_YMAX, "2.5", Qt::Key_Tab, "2.5", 2.5f, {}},
+        {PANEL_YMAX, "8952.5", Qt::Key_Return, "8952.5", 8952.5f, {}},
+        {PANEL_YMAX, "1234567", Qt::Key_Return, "1234567", 1234567, {}},
+        {PANEL_YMIN, "1e-5", Qt::Key_Return, "1e-05", 1e-5f, {}},
+        {PANEL_YMIN, "0,5", Qt::Key_Return, "1e-05", 1e-5f, not_a_number.arg("0,5")},
+        {PANEL_YMAX, "1.000,5", Qt::Key_Tab, "1234567", 1234567, not_a_number.arg("1.000,5")},
+        {PANEL_YMAX, "1e", Qt::Key_Return, "1234567", 1234567, not_a_number.arg("1e")},
+        {PANEL_YMAX, "2e9", Qt::Key_Return, "1234567", 1234567,
+         out_of_range.arg("2e9", "-1e+09", "1e+09")},
+        {PANEL_XMAX, "3000", Qt::Key_Return, "3000", 3000, {}},
+        {PANEL_XMAX, "1.000", Qt::Key_Return, "3000", 3000, not_whole.arg("1.000")},
+        {PANEL_XMIN, "1,5", Qt::Key_Tab, "0", 0, not_whole.arg("1,5")},
+        {PANEL_NFRAMES, "-", Qt::Key_Return, "10000", 10000, not_whole.arg("-")},
+    };
+    SetCtrlVal(panel, PANEL_NFRAMES, 10000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        auto* input = widget<QAbstractSpinBox>(c.control);
+        type_over(input, c.typed);
+        QTest::keyClick(input, c.key);
+        EXPECT_EQ(input->text(), QLatin1String(c.shown));
+        EXPECT_EQ(commits(), c.refusal.isEmpty() ? Commits{c.control} : Commits{});
+        float read = NAN;
+        GetCtrlVal(panel, c.control, &read);
+        EXPECT_EQ(read, c.read);
+        // The reason shows at once on Enter, and leads the tooltip.
+        if (c.key == Qt::Key_Return && !c.refusal.isEmpty()) {
+            EXPECT_EQ(QToolTip::text().toStdString(), c.refusal.toStdString());
+        }
+        QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), input->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(input, &hover);
+        EXPECT_EQ(QToolTip::text().startsWith(c.refusal + "\n\n"), !c.refusal.isEmpty())
+            << QToolTip::text().toStdString();
+        EXPECT_EQ(input->property("refused").toBool(), !c.refusal.isEmpty());
+    }
+    // Written numbers, and the graph's tick labels, read as typed.
+    SetCtrlVal(panel, PANEL_YMAX, 8952.5);
+    EXPECT_EQ(widget<QAbstractSpinBox>(PANEL_YMAX)->text(), QStringLiteral("8952.5"));
+    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_KEEP, 0, 0, AXIS_MANUAL, 0, 0.5);
+    auto* plot = kxqt::test::control(panel, PANEL_SPECTRUM)->findChild<QCustomPlot*>();
+    plot->replot();
+    EXPECT_TRUE(plot->yAxis->tickVectorLabels().contains(QStringLiteral("0.1")))
+        << plot->yAxis->tickVectorLabels().join(' ').toStdString();
+}
+
+TEST_F(PanelTest, LongValuesShowWholeAtTheMinimumWindowSize) {
+    window()->resize(window()->minimumSize());
+    QApplication::processEvents();
+    struct Write {
+        int control;
+        std::variant<int, double> value;
+        const char* shown;
+    };
+    const Write writes[] = {
+        {PANEL_YMAX, 1234567.0, "1234567"},
+        {PANEL_YMIN, double(-0.0012345f), "-0.0012345"},
+        {PANEL_YMAX, double(1.2345e-05f), "1.2345e-05"},
+        {PANEL_YMIN, double(-123456.78f), "-123456.78"},
+        {PANEL_XMIN, -100000, "-100000"}, // the panel file's limits
+        {PANEL_XMAX, 100000, "100000"},
+        {PANEL_NFRAMES, -2147483647 - 1, "-2147483648"},
+        {PANEL_WORD_244, 65535, "65535"},
+        {PANEL_SKIPPED, 2147483647, "2147483647"},
+        {PANEL_SCALED_246, double(-3.2768f), "-3.2768"},
+        {PANEL_TENTH_246, double(-3276.8f), "-3276.8"},
+        {PANEL_COUNT_MODE0, 4294967295 * 0.001, "4294967.295"},
+        {PANEL_COUNT_MODE3, -179.999931891712, "-179.9999319"},
+    };
+    for (const Write& write : writes) {
+        SCOPED_TRACE(write.shown);
+        std::visit([&](auto value) { SetCtrlVal(panel, write.control, value); }, write.value);
+        QWidget* control = kxqt::test::control(panel, write.control);
+        auto* edit = qobject_cast<QLineEdit*>(control);
+        if (!edit) edit = control->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), QLatin1String(write.shown));
+        EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()), text_room(edit))
+            << "at " << window()->width() << "x" << window()->height();
     }
 }
 

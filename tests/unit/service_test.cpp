@@ -539,7 +539,7 @@ struct BudgetCase {
 
 // A run plots and counts the budget down after each frame while it is
 // nonzero; the first frame to find it at 0 is still accumulated and ends the
-// run. A negative budget runs on; the lowest is held rather than wrapped.
+// run. A negative budget never runs out, and stays as the operator set it.
 // clang-format off
 const BudgetCase BUDGET_CASES[] = {
     {"budget 3", 3, 1, {0, 0, 0, 0, 0},
@@ -547,7 +547,7 @@ const BudgetCase BUDGET_CASES[] = {
     {"budget 1", 1, 1, {0, 0, 0}, {PLOT, left(0), RUN_ENDED, ACCUMULATION_OFF}, 2, 20},
     {"a spent budget switched on again takes one more frame", 0, 1, {0, 0, PANEL_ACCUMULATE, 0, 0},
      {RUN_ENDED, ACCUMULATION_OFF, RUN_ENDED, ACCUMULATION_OFF}, 2, 20},
-    {"a negative budget", -1, 1, {0, 0}, {PLOT, left(-2), PLOT, left(-3)}, 2, 20},
+    {"a negative budget", -1, 1, {0, 0}, {PLOT, left(-1), PLOT, left(-1)}, 2, 20},
     {"the lowest budget", INT_MIN, 1, {0, 0}, {PLOT, left(INT_MIN), PLOT, left(INT_MIN)}, 2, 20},
     {"accumulation off", 5, 0, {PANEL_ACCUMULATE, 0, 0}, {RUN_ENDED}, 0, 0},
     {"subtract", 5, -4, {PANEL_ACCUMULATE, 0, 0}, {RUN_ON, PLOT, left(4), PLOT, left(3)}, 2, -20},

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <qcustomplot.h>
 
+#include "number_text.h"
+
 namespace kxqt {
 namespace {
 
@@ -72,7 +74,8 @@ void Graph::set_y_log(bool log) {
 Range Graph::drawn_x_range() const { return range_of(plot()->xAxis); }
 Range Graph::drawn_y_range() const { return range_of(plot()->yAxis); }
 
-int Graph::add_curve(const QList<double>& x, const QList<double>& y, int colour) {
+int Graph::add_curve(const QList<double>& x, const QList<double>& y, int colour,
+                     Precision precision) {
     QCPGraph* added = plot()->addGraph();
     QColor pen_colour(QRgb(static_cast<unsigned>(colour) & 0xFFFFFFu));
     // A cosmetic one-pixel pen is drawn as a polyline; a wider one would be
@@ -92,6 +95,8 @@ int Graph::add_curve(const QList<double>& x, const QList<double>& y, int colour)
     added->setData(x, y);
     int handle = next_handle_++;
     added->setProperty("handle", handle);
+    added->setProperty("xSingle", precision.x_single);
+    added->setProperty("ySingle", precision.y_single);
     changed();
     return handle;
 }
@@ -122,11 +127,17 @@ QList<QPointF> Graph::curve_points(int index) const {
 }
 
 QString Graph::csv() const {
-    QString text = QStringLiteral("plot,x,y\n");
+    bool numbered = plot()->graphCount() > 1;
+    QString text = numbered ? QStringLiteral("curve,") : QString();
+    text += csv_field(x_label()) + ',' + csv_field(y_label()) + '\n';
     for (int i = 0; i < plot()->graphCount(); ++i) {
-        QString handle = QString::number(curve(plot(), i)->property("handle").toInt());
-        for (const QCPGraphData& point : *curve(plot(), i)->data())
-            text += handle + ',' + csv_number(point.key) + ',' + csv_number(point.value) + '\n';
+        const QCPGraph* shown = curve(plot(), i);
+        bool x_single = shown->property("xSingle").toBool();
+        bool y_single = shown->property("ySingle").toBool();
+        QString number = numbered ? QString::number(i + 1) + ',' : QString();
+        for (const QCPGraphData& point : *shown->data())
+            text += number + number_text(point.key, x_single) + ',' +
+                    number_text(point.value, y_single) + '\n';
     }
     return text;
 }

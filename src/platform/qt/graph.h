@@ -16,6 +16,12 @@ struct Range {
     double max;
 };
 
+// Whether a curve's coordinates were floats widened to doubles.
+struct Precision {
+    bool x_single = false;
+    bool y_single = false;
+};
+
 class Graph : public PlotView {
     Q_OBJECT
     // The look before the program's first call, set in the panel file.
@@ -43,7 +49,8 @@ class Graph : public PlotView {
     Range drawn_y_range() const;
 
     // Adds one curve in `colour` (0xRRGGBB); returns its plot handle (> 0).
-    int add_curve(const QList<double>& x, const QList<double>& y, int colour);
+    int add_curve(const QList<double>& x, const QList<double>& y, int colour,
+                  Precision precision = {});
     // False when no curve has that handle.
     bool remove_curve(int handle);
     void remove_curves();
@@ -51,6 +58,8 @@ class Graph : public PlotView {
     // The points of the index-th curve, in ascending x.
     QList<QPointF> curve_points(int index) const;
 
+    // A column for each axis, named by its label, and a first one numbering
+    // the curves in drawing order when there is more than one.
     QString csv() const override;
 
     double x_minimum() const { return x_.min; }

@@ -57,7 +57,8 @@ int PlotXY(int panel, int graph, const void* x, const void* y, int count, int x_
     auto xs = kxqt::plot_values(x, count, x_type);
     auto ys = kxqt::plot_values(y, count, y_type);
     if (!target || !xs || !ys) return FAILED;
-    return target->add_curve(as_list(*xs), as_list(*ys), colour);
+    return target->add_curve(as_list(*xs), as_list(*ys), colour,
+                             {x_type == TYPE_FLOAT, y_type == TYPE_FLOAT});
 }
 
 int PlotStripChart(int panel, int chart, const void* data, int count, int start, int skip,
@@ -65,7 +66,7 @@ int PlotStripChart(int panel, int chart, const void* data, int count, int start,
     auto* target = find<kxqt::StripChart>(panel, chart);
     auto values = kxqt::plot_values(data, count, type, start, skip);
     if (!target || !values) return FAILED;
-    target->append(*values);
+    target->append(*values, type == TYPE_FLOAT);
     return 0;
 }
 

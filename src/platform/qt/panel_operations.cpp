@@ -1,6 +1,5 @@
 // LoadPanel, PanelLoadError, DisplayPanel, DiscardPanel and GetUserEvent.
 #include <QApplication>
-#include <QScreen>
 #include <QWidget>
 #include <string>
 
@@ -12,6 +11,7 @@
 #include "panel_loader.h"
 #include "panel_registry.h"
 #include "runtime.h"
+#include "screen_fit.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ int DisplayPanel(int panel) {
     QWidget* window = kxqt::panel_window(panel);
     if (!window) return -1;
     // A panel file drawn for a large screen still opens whole on a small one.
-    window->resize(window->size().boundedTo(window->screen()->availableGeometry().size()));
+    kxqt::fit_on_screen(window);
     window->show();
     window->raise();
     return 0;

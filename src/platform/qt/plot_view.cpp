@@ -4,11 +4,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
-#include <QLocale>
 #include <QMessageBox>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
+#include "number_text.h"
 #include "paint_pace.h"
 
 namespace kxqt {
@@ -17,6 +17,8 @@ PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(thi
     // Nothing is drawn on the overlay: without a buffer of its own, a replot
     // clears and a paint copies one pixmap instead of two.
     plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
+    // Tick labels are numbers like those of the fields, whatever the locale.
+    plot_->setLocale(number_locale());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
@@ -57,17 +59,30 @@ void PlotView::changed() {
 }
 
 void PlotView::ask_and_save() {
-    QString path = QFileDialog::getSaveFileName(this, tr("Save as image"), QString(),
-                                                tr("PNG image (*.png);;PDF document (*.pdf)"));
-    if (path.isEmpty()) return;
+    QFileDialog dialog(this, tr("Save as image"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    const QStringList types{tr("PNG image (*.png)"), tr("PDF document (*.pdf)")};
+    dialog.setNameFilters(types);
+    // A name typed without an extension gets that of the type chosen.
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& type) {
+        dialog.setDefaultSuffix(type == types[1] ? QStringLiteral("pdf") : QStringLiteral("png"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    QString path = dialog.selectedFiles().constFirst();
     if (!save_image(path))
         QMessageBox::warning(this, tr("Save as image"), tr("Could not write %1").arg(path));
 }
 
 void PlotView::copy_csv() { QApplication::clipboard()->setText(csv()); }
 
-QString csv_number(double value) {
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+QString csv_field(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 } // namespace kxqt

@@ -14,7 +14,8 @@ class PlotView : public QWidget {
   public:
     explicit PlotView(QWidget* parent = nullptr);
 
-    // The plotted data as CSV text, one header line first.
+    // The plotted data as CSV text under a header line naming the columns,
+    // each number as kxdump prints it (number_text.h).
     virtual QString csv() const = 0;
     // Writes the plot as it looks to `path`: PDF when the name ends in
     // ".pdf", PNG otherwise. False when the file could not be written.
@@ -39,7 +40,8 @@ class PlotView : public QWidget {
     bool stale_ = false;
 };
 
-// Shortest text that reads back as the same double.
-QString csv_number(double value);
+// `text` as one CSV field: quoted when it holds a comma, a quote or a line
+// break.
+QString csv_field(const QString& text);
 
 } // namespace kxqt

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <qcustomplot.h>
 
+#include "number_text.h"
+
 namespace kxqt {
 namespace {
 
@@ -57,16 +59,23 @@ void StripChart::rebuild() {
     }
     plot()->legend->setVisible(!names_.isEmpty());
     next_sample_ = 0.0;
+    frames_.clear();
+    frame_count_ = 0;
     changed();
 }
 
-void StripChart::append(const std::vector<double>& values) {
+void StripChart::append(const std::vector<double>& values, bool single) {
+    single_ = single;
+    frames_.push_back({next_sample_, frame_count_++});
     int count = static_cast<int>(values.size());
     for (int i = 0; i < count; ++i)
         plot()->graph(i % traces_)->addData(next_sample_ + i / traces_, values[i]);
     next_sample_ += (count + traces_ - 1) / traces_;
+    double first_kept = next_sample_ - history_;
     for (int trace = 0; trace < traces_; ++trace)
-        plot()->graph(trace)->data()->removeBefore(next_sample_ - history_);
+        plot()->graph(trace)->data()->removeBefore(first_kept);
+    while (frames_.size() > 1 && frames_[1].first_sample <= first_kept)
+        frames_.pop_front();
     drop_old_marks();
     changed();
 }
@@ -140,18 +149,23 @@ double StripChart::latest(int trace) const {
 }
 
 QString StripChart::csv() const {
-    QString text = QStringLiteral("sample");
+    QString text = QStringLiteral("frame");
     for (int trace = 0; trace < traces_; ++trace)
-        text += ',' + plot()->graph(trace)->name();
+        text += ',' + csv_field(plot()->graph(trace)->name());
     text += '\n';
     // Every trace holds the same samples: one row per sample.
     const QCPGraphDataContainer& first = *plot()->graph(0)->data();
+    auto frame = frames_.cbegin();
     for (int row = 0; row < first.size(); ++row) {
-        text += csv_number((first.constBegin() + row)->key);
+        double sample = (first.constBegin() + row)->key;
+        while (frame + 1 != frames_.cend() && (frame + 1)->first_sample <= sample)
+            ++frame;
+        text += QString::number(frame->number);
         for (int trace = 0; trace < traces_; ++trace) {
             const QCPGraphDataContainer& samples = *plot()->graph(trace)->data();
             text += ',';
-            if (row < samples.size()) text += csv_number((samples.constBegin() + row)->value);
+            if (row < samples.size())
+                text += number_text((samples.constBegin() + row)->value, single_);
         }
         text += '\n';
     }

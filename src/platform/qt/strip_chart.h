@@ -1,8 +1,11 @@
 // A strip chart: each call's values are spread over the traces in turn, one
-// sample step per round, and only the latest samples are kept.
+// sample step per round, and only the latest samples are kept. The program
+// plots once per good frame, so the calls are counted as frames, from 0, as
+// kxdump numbers the good frames of a recording.
 #pragma once
 
 #include <QStringList>
+#include <deque>
 #include <vector>
 
 class QCPItemStraightLine;
@@ -24,7 +27,8 @@ class StripChart : public PlotView {
   public:
     explicit StripChart(QWidget* parent = nullptr);
 
-    void append(const std::vector<double>& values);
+    // `single`: the values were floats.
+    void append(const std::vector<double>& values, bool single = false);
     // A vertical line at the latest samples, labelled: an operator's note.
     void mark(const QString& label);
     // The labels of the marks still in the history, oldest first.
@@ -34,6 +38,7 @@ class StripChart : public PlotView {
     // The value of the latest sample of a trace.
     double latest(int trace) const;
 
+    // A row per sample: the frame it came with, then a column per trace.
     QString csv() const override;
 
     int traces() const { return traces_; }
@@ -65,6 +70,15 @@ class StripChart : public PlotView {
     QStringList names_;
     double next_sample_ = 0.0;
     std::vector<Mark> marks_;
+    bool single_ = false;
+    // The frames whose samples are still held: the first sample of each and
+    // its number, oldest first.
+    struct Frame {
+        double first_sample;
+        qint64 number;
+    };
+    std::deque<Frame> frames_;
+    qint64 frame_count_ = 0; // frames plotted since the chart was built
 };
 
 } // namespace kxqt
