@@ -17,7 +17,7 @@
 namespace {
 
 QCustomPlot* plot_in(int panel, int control) {
-    return kxqt::test::control(panel, control)->findChild<QCustomPlot*>();
+    return kxqt::control_widget(panel, control)->findChild<QCustomPlot*>();
 }
 
 // Counts, per plot, the replots into its buffers and the paints onto the

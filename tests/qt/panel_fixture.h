@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "controls.h"
+#include "operator_events.h"
+#include "panel_registry.h"
 #include "runtime.h"
-#include "test_access.h"
 
 using Commits = std::vector<int>;
 
@@ -24,12 +25,12 @@ class PanelTest : public testing::Test {
     }
     void TearDown() override {
         if (panel > 0) DiscardPanel(panel);
-        EXPECT_EQ(kxqt::test::queued_commits(), 0); // none left for a panel that is gone
+        EXPECT_EQ(kxqt::queued_commits(), 0); // none left for a panel that is gone
     }
 
-    QWidget* window() { return kxqt::test::panel_window(panel); }
+    QWidget* window() { return kxqt::panel_window(panel); }
     template <class Widget> Widget* widget(int control) {
-        auto* found = qobject_cast<Widget*>(kxqt::test::control(panel, control));
+        auto* found = qobject_cast<Widget*>(kxqt::control_widget(panel, control));
         EXPECT_NE(found, nullptr) << "control " << control;
         return found;
     }

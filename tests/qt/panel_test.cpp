@@ -140,7 +140,8 @@ TEST_F(PanelTest, WrittenValuesShowAndReadBackPerDataType) {
         SCOPED_TRACE(write.shown);
         auto set = [&](auto value) { return SetCtrlVal(panel, write.control, value); };
         EXPECT_EQ(std::visit(set, write.value), 0);
-        EXPECT_EQ(shown(kxqt::test::control(panel, write.control)), QString::fromUtf8(write.shown));
+        EXPECT_EQ(shown(kxqt::control_widget(panel, write.control)),
+                  QString::fromUtf8(write.shown));
         float read = NAN;
         int result = GetCtrlVal(panel, write.control, &read);
         EXPECT_EQ(result < 0, std::isnan(write.read));
@@ -149,7 +150,7 @@ TEST_F(PanelTest, WrittenValuesShowAndReadBackPerDataType) {
     EXPECT_EQ(widget<QComboBox>(PANEL_ACCUMULATE)->count(), 4);
     // Neither the writes nor moving through the written fields is an edit.
     for (int id : {PANEL_NFRAMES, PANEL_YMAX, PANEL_YMIN, PANEL_XMIN})
-        focus(kxqt::test::control(panel, id));
+        focus(kxqt::control_widget(panel, id));
     EXPECT_EQ(commits(), Commits{});
 }
 
@@ -208,7 +209,7 @@ TEST_F(PanelTest, EachGestureQueuesOneCommitWithTheValueItLeaves) {
     click(PANEL_RESET);
     type_over(xmin, "9");
     EXPECT_EQ(DiscardPanel(panel), 0);
-    EXPECT_EQ(kxqt::test::queued_commits(), 0);
+    EXPECT_EQ(kxqt::queued_commits(), 0);
     EXPECT_EQ(DiscardPanel(panel), -1);
     panel = 0;
 }
@@ -339,7 +340,7 @@ TEST_F(CommaLocalePanelTest, NumbersHaveADecimalPointAndTheRestIsRefusedVisibly)
     SetCtrlVal(panel, PANEL_YMAX, 8952.5);
     EXPECT_EQ(widget<QAbstractSpinBox>(PANEL_YMAX)->text(), QStringLiteral("8952.5"));
     SetAxisRange(panel, PANEL_SPECTRUM, AXIS_KEEP, 0, 0, AXIS_MANUAL, 0, 0.5);
-    auto* plot = kxqt::test::control(panel, PANEL_SPECTRUM)->findChild<QCustomPlot*>();
+    auto* plot = kxqt::control_widget(panel, PANEL_SPECTRUM)->findChild<QCustomPlot*>();
     plot->replot();
     EXPECT_TRUE(plot->yAxis->tickVectorLabels().contains(QStringLiteral("0.1")))
         << plot->yAxis->tickVectorLabels().join(' ').toStdString();
@@ -371,7 +372,7 @@ TEST_F(PanelTest, LongValuesShowWholeAtTheMinimumWindowSize) {
     for (const Write& write : writes) {
         SCOPED_TRACE(write.shown);
         std::visit([&](auto value) { SetCtrlVal(panel, write.control, value); }, write.value);
-        QWidget* control = kxqt::test::control(panel, write.control);
+        QWidget* control = kxqt::control_widget(panel, write.control);
         auto* edit = qobject_cast<QLineEdit*>(control);
         if (!edit) edit = control->findChild<QLineEdit*>();
         ASSERT_NE(edit, nullptr);

@@ -28,7 +28,7 @@ TEST(WindowManager, PanelOpensWholeFrameIncludedWithStatusLineAndQuitInSight) {
     int panel = LoadPanel(0, KX_TEST_PANEL_FILE, PANEL);
     ASSERT_GT(panel, 0) << PanelLoadError();
     ASSERT_EQ(DisplayPanel(panel), 0);
-    QWidget* window = kxqt::test::panel_window(panel);
+    QWidget* window = kxqt::panel_window(panel);
     QRect area = window->screen()->availableGeometry();
     // The frame's extents are known once the window manager framed the window.
     ASSERT_TRUE(
@@ -39,7 +39,7 @@ TEST(WindowManager, PanelOpensWholeFrameIncludedWithStatusLineAndQuitInSight) {
         << text_of(area).toStdString();
     for (int id : {PANEL_STATUS, PANEL_SKIPPED, PANEL_QUIT}) {
         SCOPED_TRACE(id);
-        QWidget* control = kxqt::test::control(panel, id);
+        QWidget* control = kxqt::control_widget(panel, id);
         QRect on_screen(control->mapToGlobal(QPoint(0, 0)), control->size());
         EXPECT_TRUE(control->isVisible());
         EXPECT_TRUE(area.contains(on_screen)) << text_of(on_screen).toStdString();
