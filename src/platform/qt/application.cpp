@@ -15,9 +15,13 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include "backend_storage.h"
 #include "runtime.h"
 
 namespace kxqt {
+
+BackendStorage backend;
+
 namespace {
 
 // Set by the handler, consumed by the event poll: the operator's Ctrl-C or a
@@ -117,10 +121,6 @@ class QuietProbe {
     int error_ = -1;
 };
 
-// The probe's connection, held until Qt has its own: an X server whose last
-// client leaves starts over, and turns away whoever connects meanwhile.
-xcb_connection_t* probe_connection = nullptr;
-
 // Whether the X server takes this program as a client, asked as Qt's X
 // platform asks it (the same library, the same authority file): a socket that
 // takes the connection and hangs up, or a server that turns down the
@@ -129,7 +129,7 @@ bool x_server_accepts(const QByteArray& display) {
     QuietProbe quiet;
     xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
     if (xcb_connection_has_error(connection) == 0) {
-        probe_connection = connection;
+        backend.probe_connection = connection;
         return true;
     }
     xcb_disconnect(connection);
@@ -158,26 +158,24 @@ bool gui_can_start() {
     return probe_status(child) == 0;
 }
 
-QCoreApplication* instance = nullptr;
-bool gui = false;
-
 } // namespace
 
 QCoreApplication& application() {
-    if (!instance) {
+    if (!backend.application) {
         // Never destroyed: it lives until the process ends, like the window.
         // Without a window system the serial port and timers still work.
-        gui = gui_can_start();
-        instance = gui ? new QApplication(argc, argv) : new QCoreApplication(argc, argv);
-        if (probe_connection) xcb_disconnect(probe_connection);
-        probe_connection = nullptr;
-        if (gui) QApplication::setStyle("Fusion");
+        backend.gui = gui_can_start();
+        backend.application =
+            backend.gui ? new QApplication(argc, argv) : new QCoreApplication(argc, argv);
+        if (backend.probe_connection) xcb_disconnect(backend.probe_connection);
+        backend.probe_connection = nullptr;
+        if (backend.gui) QApplication::setStyle("Fusion");
         arm_quit_signals();
     }
-    return *instance;
+    return *backend.application;
 }
 
-bool application_exists() { return instance != nullptr; }
+bool application_exists() { return backend.application != nullptr; }
 
 bool take_quit_signal() {
     if (!quit_requested) return false;
@@ -189,5 +187,5 @@ bool take_quit_signal() {
 
 int OpenDisplay() {
     kxqt::application();
-    return kxqt::gui ? 0 : -1;
+    return kxqt::backend.gui ? 0 : -1;
 }

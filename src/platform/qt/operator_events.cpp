@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <deque>
 
+#include "backend_storage.h"
+
 namespace kxqt {
 namespace {
 
-std::deque<Commit>& queue() {
-    static std::deque<Commit> commits;
-    return commits;
-}
+std::deque<Commit>& queue() { return backend.commits; }
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "application.h"
+#include "backend_storage.h"
 #include "commit_wiring.h"
 #include "controls.h"
 #include "operator_events.h"
@@ -13,32 +14,26 @@
 #include "runtime.h"
 #include "screen_fit.h"
 
-namespace {
-
-std::string load_error;
-
-} // namespace
-
 int LoadPanel(int parent, const char* file, int resource) {
     kxqt::application();
     if (parent != 0) {
-        load_error = "panels are top-level only (parent 0)";
+        kxqt::backend.load_error = "panels are top-level only (parent 0)";
         return -1;
     }
     QString error;
     auto loaded = kxqt::load_panel_file(QString::fromLocal8Bit(file), resource, error);
     if (!loaded) {
-        load_error = error.toStdString();
+        kxqt::backend.load_error = error.toStdString();
         return -1;
     }
     kxqt::pace_painting(loaded->window);
     int handle = kxqt::add_panel(loaded->window, loaded->controls);
     kxqt::wire_commits(handle, loaded->window, loaded->controls);
-    load_error.clear();
+    kxqt::backend.load_error.clear();
     return handle;
 }
 
-const char* PanelLoadError() { return load_error.c_str(); }
+const char* PanelLoadError() { return kxqt::backend.load_error.c_str(); }
 
 int DisplayPanel(int panel) {
     QWidget* window = kxqt::panel_window(panel);

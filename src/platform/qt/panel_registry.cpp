@@ -3,25 +3,17 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "backend_storage.h"
+
 namespace kxqt {
 namespace {
 
-struct Panel {
-    QPointer<QWidget> window;
-    Controls controls;
-};
-
-std::map<int, Panel>& panels() {
-    static std::map<int, Panel> loaded;
-    return loaded;
-}
-
-int next_handle = 1;
+std::map<int, PanelEntry>& panels() { return backend.panels; }
 
 } // namespace
 
 int add_panel(QWidget* window, const Controls& controls) {
-    int handle = next_handle++;
+    int handle = backend.next_handle++;
     panels()[handle] = {window, controls};
     return handle;
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "application.h"
+#include "backend_storage.h"
 #include "line_claim.h"
 #include "painted_wait.h"
 #include "runtime.h"
@@ -33,7 +34,10 @@ constexpr qint64 READ_BUFFER_BYTES = 1 << 20;
 // time-out: often enough to resume at once, rarely enough to cost nothing.
 constexpr int REOPEN_INTERVAL_MS = 100;
 
-struct Port {
+} // namespace
+
+// COM1 while it is open: the Qt port and the line it holds.
+struct kxqt::Port {
     Port(int port_number, const QString& device) : number(port_number), path(device) {}
     ~Port() { release_line(); }
     Port(const Port&) = delete;
@@ -54,8 +58,9 @@ struct Port {
     kxqt::ClaimedLine claimed; // the line last opened, to know it again after an unplug
 };
 
-Port* open_port = nullptr;
-std::string open_error; // why the last OpenComConfig failed
+namespace {
+
+using kxqt::Port;
 
 // "COMn" is the entry of that name in the working directory when there is
 // one (a link to an adapter or a pseudo-terminal), shown as "./COMn",
@@ -127,7 +132,9 @@ bool try_open(Port& port) {
 }
 
 Port* port_numbered(int number) {
-    return open_port && open_port->number == number ? open_port : nullptr;
+    return kxqt::backend.open_port && kxqt::backend.open_port->number == number
+               ? kxqt::backend.open_port
+               : nullptr;
 }
 
 bool failed(const QSerialPort& serial) {
@@ -199,13 +206,13 @@ int OpenComConfig(int port, const char* name, long baud, int parity, int data_bi
     }
     if (result < 0) {
         int reason = errno;
-        open_error = kxqt::describe_claim_failure(shown.toStdString(),
-                                                  opened->path.toLocal8Bit().constData(), reason);
+        kxqt::backend.open_error = kxqt::describe_claim_failure(
+            shown.toStdString(), opened->path.toLocal8Bit().constData(), reason);
         delete opened;
         errno = reason;
         return result;
     }
-    open_port = opened;
+    kxqt::backend.open_port = opened;
     return 0;
 }
 
@@ -232,12 +239,12 @@ int ComRd(int port, unsigned char* buffer, int count) {
     return read_bytes(*target, buffer, count);
 }
 
-const char* ComOpenError() { return open_error.c_str(); }
+const char* ComOpenError() { return kxqt::backend.open_error.c_str(); }
 
 int CloseCom(int port) {
     Port* target = port_numbered(port);
     if (!target) return NOT_OPEN;
     delete target;
-    open_port = nullptr;
+    kxqt::backend.open_port = nullptr;
     return 0;
 }
