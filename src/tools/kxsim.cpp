@@ -203,7 +203,7 @@ int write_records(const SimArgs& args, std::FILE* out, SimJournal* journal, Reco
     for (int64_t i = 0; i < count; ++i) {
         const std::vector<unsigned char>& bytes = records->next();
         if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) return errno;
-        if (journal != nullptr) journal->record(records->last(), bytes.size());
+        if (journal != nullptr) journal->record(records->last(), bytes);
     }
     return 0;
 }

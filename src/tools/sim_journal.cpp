@@ -27,17 +27,22 @@ void SimJournal::line(int64_t time, int64_t offset, std::string_view kind, std::
     std::fputs(text_line, file_);
 }
 
-// A record checked after junk or a lost tail is found by the reader's scan
-// for 0xEB 0x90, which the faults take care not to hide: it starts right
-// after the junk either way.
-void SimJournal::record(const SentRecord& sent, size_t bytes) {
+// The faults never hide a record's pattern from the reader's scan (see
+// FaultInjector), so a whole record is checked where it starts, unless a
+// corrupted one lost its pattern while the reader scanned for one.
+void SimJournal::record(const SentRecord& sent, const std::vector<unsigned char>& bytes) {
     int64_t start = written_ + sent.junk;
     int64_t time = arrival(sent_);
-    written_ += static_cast<int64_t>(bytes);
+    const unsigned char* record = bytes.data() + sent.junk;
+    bool checked =
+        sent.fate != RecordFate::DROPPED &&
+        ((at_record_ && sent.junk == 0) || (record[0] == SYNC_FIRST && record[1] == SYNC_SECOND));
+    written_ += static_cast<int64_t>(bytes.size());
     ++sent_;
-    if (sent.fate == RecordFate::CORRUPTED) line(time, start, KIND_BAD, "");
+    at_record_ = sent.fate == RecordFate::GOOD;
+    if (!checked) return;
+    line(time, start, sent.fate == RecordFate::GOOD ? KIND_FRAME : KIND_BAD, "");
     if (sent.fate != RecordFate::GOOD) return;
-    line(time, start, KIND_FRAME, "");
     for (; next_note_ < notes_.size() && notes_[next_note_].frame == frames_; ++next_note_)
         line(time, start + FRAME_SIZE, KIND_NOTE, notes_[next_note_].text);
     ++frames_;

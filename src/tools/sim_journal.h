@@ -1,9 +1,11 @@
 // The journal kxsim writes beside a recording (the format: journal_format.h),
 // as a live kxview would have written it had the line delivered the records
-// at its pace from a given start: a start event, a line per record that
-// carries a whole frame (good or corrupted; junk and a record that lost its
-// tail get none), and the notes asked for after given frames. The same start,
-// seed and options give the same journal.
+// at its pace from a given start: a start event, a line per record sent
+// whole, good or corrupted, at the offset where the record reader checks it,
+// and the notes asked for after given frames. The reader also checks, and
+// fails, junk and what is left of a record that lost its tail; kxview
+// journals those as bad records too, kxsim does not: the instrument sent no
+// record there. The same start, seed and options give the same journal.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +30,8 @@ class SimJournal {
     SimJournal(std::FILE* file, int64_t start_us, std::string_view start_text,
                std::vector<SimNote> notes);
 
-    // The record just written to the recording, `bytes` long with its junk.
-    void record(const SentRecord& sent, size_t bytes);
+    // The record just written to the recording, its junk first.
+    void record(const SentRecord& sent, const std::vector<unsigned char>& bytes);
 
     // The notes whose frame never came, in frame order.
     std::vector<SimNote> unwritten() const;
@@ -46,4 +48,7 @@ class SimJournal {
     int64_t written_ = 0; // bytes in the recording so far
     int64_t sent_ = 0;    // records, dropped ones too
     int64_t frames_ = 0;  // good frames
+    // The reader takes the next bytes as a record without looking for 0xEB
+    // 0x90 (at the start, and after a good record); else it scans for them.
+    bool at_record_ = true;
 };
