@@ -1,5 +1,7 @@
 #include "dump_output.h"
 
+#include "journal_format.h"
+
 namespace {
 
 // The housekeeping words and the scaled words by the frame offset that names
@@ -91,6 +93,52 @@ void csv_names(TextBuffer& out, const char* prefix, int count) {
     }
 }
 
+// The length of the UTF-8 sequence at text[0] (text non-empty), or 0 when
+// it is not one: a journal's text is what a crash or another program left.
+size_t utf8_length(std::string_view text) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || text.size() < length) return 0;
+    // The second byte's range rules out overlong forms, surrogates and
+    // code points past U+10FFFF.
+    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    return length;
+}
+
+// A JSON string: what JSON cannot hold as it is escaped, and a byte that
+// is no UTF-8 replaced by U+FFFD.
+void json_string(TextBuffer& out, std::string_view text) {
+    constexpr char HEX[] = "0123456789abcdef";
+    out.character('"');
+    while (!text.empty()) {
+        auto c = static_cast<unsigned char>(text[0]);
+        size_t length = utf8_length(text);
+        if (c == '"' || c == '\\') {
+            out.character('\\');
+            out.character(static_cast<char>(c));
+        } else if (c < 0x20 || c == 0x7F) {
+            out.text("\\u00");
+            out.character(HEX[c >> 4]);
+            out.character(HEX[c & 0xF]);
+        } else if (length == 0) {
+            out.text("\\ufffd");
+        } else {
+            out.text(text.substr(0, length));
+        }
+        text.remove_prefix(length == 0 ? 1 : length);
+    }
+    out.character('"');
+}
+
 } // namespace
 
 void append_json_frame(TextBuffer& out, const FramePlace& place, const FrameValues& v) {
@@ -98,6 +146,16 @@ void append_json_frame(TextBuffer& out, const FramePlace& place, const FrameValu
     out.number(place.index);
     out.text(", \"offset\": ");
     out.number(place.offset);
+    if (place.arrival != nullptr) {
+        out.text(", \"arrival\": ");
+        if (*place.arrival == '\0') {
+            out.text("null");
+        } else {
+            out.character('"');
+            out.text(place.arrival);
+            out.character('"');
+        }
+    }
     out.text(", \"skipped\": ");
     out.number(place.skipped);
     out.text(", \"mode\": ");
@@ -131,8 +189,9 @@ void append_json_summary(TextBuffer& out, const SpectrumStore& store, int64_t fr
     out.text("}}\n");
 }
 
-void append_csv_header(TextBuffer& out) {
-    out.text("frame,offset,skipped,mode,counter,counter_value,time");
+void append_csv_header(TextBuffer& out, bool arrival) {
+    out.text(arrival ? "frame,offset,arrival,skipped,mode,counter,counter_value,time"
+                     : "frame,offset,skipped,mode,counter,counter_value,time");
     for (const char* name : WORD_NAMES) {
         out.text(",words_");
         out.text(name);
@@ -148,9 +207,15 @@ void append_csv_header(TextBuffer& out) {
 }
 
 void append_csv_frame(TextBuffer& out, const FramePlace& place, const FrameValues& v) {
-    const int64_t leading[] = {place.offset, place.skipped, v.mode, v.counter};
+    const int64_t leading[] = {place.skipped, v.mode, v.counter};
     out.number(place.index);
-    csv_values(out, leading, 4);
+    out.character(',');
+    out.number(place.offset);
+    if (place.arrival != nullptr) {
+        out.character(',');
+        out.text(place.arrival);
+    }
+    csv_values(out, leading, 3);
     out.character(',');
     if (!has_time(v)) out.number(v.counter_value);
     out.character(',');
@@ -166,6 +231,20 @@ void append_csv_frame(TextBuffer& out, const FramePlace& place, const FrameValue
     csv_values(out, v.groups, GROUP_VALUE_COUNT);
     csv_values(out, v.counts, BINS_PER_MODE);
     out.character('\n');
+}
+
+void append_json_event(TextBuffer& out, const JournalEvent& event) {
+    char time[UTC_TEXT_BYTES];
+    format_utc(event.time, time);
+    out.text("{\"time\": \"");
+    out.text(time);
+    out.text("\", \"offset\": ");
+    out.number(event.offset);
+    out.text(", \"kind\": ");
+    json_string(out, event.kind);
+    out.text(", \"text\": ");
+    json_string(out, event.text);
+    out.text("}\n");
 }
 
 void append_spectrum_csv(TextBuffer& out, const SpectrumStore& store) {

@@ -3,14 +3,18 @@
 // as fast as the reader takes them.
 #include <cerrno>
 #include <cfloat>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "command_line.h"
+#include "journal_format.h"
+#include "sim_journal.h"
 #include "sim_link.h"
 #include "sim_records.h"
 
@@ -32,6 +36,8 @@ struct SimArgs {
     std::optional<std::string> out; // write a recording here, or else stream on the link
     LinkOptions link;
     RecordOptions records;
+    std::optional<std::string> start_time; // the journal's start, ISO 8601 UTC; none: now
+    std::vector<std::string> notes;        // "N:TEXT", a note after frame N
 };
 
 // "max" stands for an infinite rate: no pacing at all.
@@ -47,13 +53,71 @@ CLI::Validator rate_check() {
         "");
 }
 
+// A recording named like its own journal would be overwritten by it.
+CLI::Validator not_a_journal_name() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            if (journal_path_for(text) != text) return {};
+            return "invalid value '" + text + "': its journal would be the recording itself";
+        },
+        "");
+}
+
+CLI::Validator utc_time() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            int64_t ignored = 0;
+            if (parse_utc(text, &ignored)) return {};
+            return "invalid value '" + text +
+                   "': expected an ISO 8601 UTC time such as 2026-12-07T14:32:00Z";
+        },
+        "");
+}
+
+// "N:TEXT" into a note; false when it is not one.
+bool parse_note(const std::string& text, SimNote* note) {
+    size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
+    auto [end, error] = std::from_chars(text.data(), text.data() + colon, note->frame);
+    note->text = text.substr(colon + 1);
+    return error == std::errc() && end == text.data() + colon && note->frame >= 0;
+}
+
+CLI::Validator note_check() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            SimNote ignored;
+            if (parse_note(text, &ignored)) return {};
+            return "invalid value '" + text + "': expected N:TEXT, a frame number and the note";
+        },
+        "");
+}
+
+void define_journal_options(CLI::App* app, SimArgs* args, CLI::Option* out) {
+    app->add_option("--start-time", args->start_time,
+                    "the journal's start, ISO 8601 UTC (default: now); the first record\n"
+                    "comes a frame's time (0.133 s) later, each next one as much again")
+        ->type_name("TIME")
+        ->check(utc_time())
+        ->needs(out);
+    app->add_option("--note", args->notes,
+                    "a note in the journal right after frame N, numbered as kxdump numbers\n"
+                    "good frames, from 0 (repeatable)")
+        ->type_name("N:TEXT")
+        ->check(note_check())
+        ->allow_extra_args(false)
+        ->needs(out);
+}
+
 // The options, each with its help, once.
 void define_options(CLI::App* app, SimArgs* args) {
     const auto whole = number_from<int64_t>(0, INT64_MAX, "a whole number, 0 or more");
     const auto probability = number_from<double>(0.0, 1.0, "a probability from 0 to 1");
-    CLI::Option* out = app->add_option(
-        "--out", args->out, "write a recording to FILE at full speed (1000 frames unless --count)");
-    out->type_name("FILE");
+    CLI::Option* out =
+        app->add_option("--out", args->out,
+                        "write a recording to FILE at full speed (1000 frames unless --count),\n"
+                        "and its journal beside it (FILE's extension replaced by .tsv)");
+    out->type_name("FILE")->check(not_a_journal_name());
     app->add_option("--link", args->link.name,
                     "stream on a pseudo-terminal linked as NAME in the working directory,\n"
                     "paced like the 19200 baud line (the default, as COM1, until stopped)")
@@ -89,30 +153,98 @@ void define_options(CLI::App* app, SimArgs* args) {
     app->add_option("--drop", args->records.faults.drop, "probability that a record loses its tail")
         ->type_name("P")
         ->check(probability);
+    define_journal_options(app, args, out);
+}
+
+void report_failure(const char* verb, const std::string& path, int error) {
+    std::fprintf(stderr, "%s: cannot %s %s: %s\n", TOOL, verb, path.c_str(), std::strerror(error));
+}
+
+// Flushes and closes `file`; the errno of the first failure stays in `error`.
+void close_file(std::FILE* file, int* error) {
+    if ((std::fflush(file) != 0 || std::ferror(file)) && *error == 0) *error = errno ? errno : EIO;
+    if (std::fclose(file) != 0 && *error == 0) *error = errno;
+}
+
+// A journal goes beside a recording of its own, not beside a device or a pipe.
+bool is_regular_file(std::FILE* file) {
+    struct stat status;
+    return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+int64_t start_microseconds(const SimArgs& args) {
+    int64_t start = 0;
+    if (args.start_time && parse_utc(*args.start_time, &start)) return start;
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// What the start event says: the program and what shapes the records.
+std::string start_text(const RecordOptions& records) {
+    char text[256];
+    std::snprintf(text, sizeof text, "kxsim %s --seed %llu%s --bad %g --junk %g --drop %g",
+                  KX_VERSION, static_cast<unsigned long long>(records.seed),
+                  records.random ? " --random" : "", records.faults.bad, records.faults.junk,
+                  records.faults.drop);
+    return text;
+}
+
+std::vector<SimNote> parsed_notes(const std::vector<std::string>& texts) {
+    std::vector<SimNote> notes(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        parse_note(texts[i], &notes[i]);
+    return notes;
+}
+
+// Writes the records, and their lines when there is a journal. Returns the
+// errno of the first failed write of the recording, or 0.
+int write_records(const SimArgs& args, std::FILE* out, SimJournal* journal, Records* records) {
+    int64_t count = args.records.count < 0 ? DEFAULT_FILE_COUNT : args.records.count;
+    for (int64_t i = 0; i < count; ++i) {
+        const std::vector<unsigned char>& bytes = records->next();
+        if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) return errno;
+        if (journal != nullptr) journal->record(records->last(), bytes);
+    }
+    return 0;
+}
+
+// One line for each note whose frame never came; true when there was none.
+bool all_notes_written(const SimJournal& journal, int64_t frames) {
+    std::vector<SimNote> left = journal.unwritten();
+    for (const SimNote& note : left)
+        std::fprintf(stderr, "%s: no note after frame %lld: the recording holds %lld frames\n",
+                     TOOL, static_cast<long long>(note.frame), static_cast<long long>(frames));
+    return left.empty();
 }
 
 int write_recording(const SimArgs& args) {
-    std::FILE* out = std::fopen(args.out->c_str(), "wb");
+    const std::string& path = *args.out;
+    std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr) {
-        std::fprintf(stderr, "%s: cannot open %s: %s\n", TOOL, args.out->c_str(),
-                     std::strerror(errno));
+        report_failure("open", path, errno);
+        return 1;
+    }
+    std::string journal_path = journal_path_for(path);
+    std::FILE* journal_file = nullptr;
+    if (is_regular_file(out) && (journal_file = std::fopen(journal_path.c_str(), "w")) == nullptr) {
+        report_failure("open", journal_path, errno);
+        std::fclose(out);
         return 1;
     }
     Records records(args.records, LINE_FRAME_PERIOD_S);
-    int64_t count = args.records.count < 0 ? DEFAULT_FILE_COUNT : args.records.count;
-    int error = 0; // errno of the first failed call: later calls may change errno
-    for (int64_t i = 0; i < count && error == 0; ++i) {
-        const std::vector<unsigned char>& bytes = records.next();
-        if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) error = errno;
-    }
-    if (std::fclose(out) != 0 && error == 0) error = errno;
-    if (error != 0) {
-        std::fprintf(stderr, "%s: cannot write %s: %s\n", TOOL, args.out->c_str(),
-                     std::strerror(error));
-        return 1;
-    }
+    std::optional<SimJournal> journal;
+    if (journal_file != nullptr)
+        journal.emplace(journal_file, start_microseconds(args), start_text(args.records),
+                        parsed_notes(args.notes));
+    int error = write_records(args, out, journal ? &*journal : nullptr, &records);
+    close_file(out, &error);
+    if (error != 0) report_failure("write", path, error);
+    int journal_error = 0;
+    if (journal_file != nullptr) close_file(journal_file, &journal_error);
+    if (journal_error != 0) report_failure("write", journal_path, journal_error);
+    if (error != 0 || journal_error != 0) return 1;
     report_records(records.tally(), 0);
-    return 0;
+    return journal && !all_notes_written(*journal, records.tally().good) ? 1 : 0;
 }
 
 } // namespace

@@ -19,7 +19,12 @@ const std::vector<unsigned char>& Records::next() {
     else
         instrument_.next_frame(frame);
     bytes_.clear();
+    FaultTally before = tally_;
     faults_.emit(frame, &bytes_, &tally_);
+    last_.junk = tally_.junk_bytes - before.junk_bytes;
+    last_.fate = tally_.good > before.good             ? RecordFate::GOOD
+                 : tally_.corrupted > before.corrupted ? RecordFate::CORRUPTED
+                                                       : RecordFate::DROPPED;
     return bytes_;
 }
 

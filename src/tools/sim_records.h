@@ -16,6 +16,15 @@
 // advance by less.
 constexpr double LINE_FRAME_PERIOD_S = FRAME_SIZE * CHARACTER_TIME;
 
+// What the line's faults made of a frame.
+enum class RecordFate { GOOD, CORRUPTED, DROPPED };
+
+// The last record's bytes: `junk` bytes of junk, then the record.
+struct SentRecord {
+    int64_t junk = 0;
+    RecordFate fate = RecordFate::GOOD;
+};
+
 struct RecordOptions {
     int64_t count = -1;  // how many; -1: the mode's default
     bool random = false; // random frames instead of the instrument's
@@ -31,6 +40,9 @@ class Records {
     // The next record, faults included.
     const std::vector<unsigned char>& next();
     const FaultTally& tally() const { return tally_; }
+    // What the last next() returned: where its record starts and its fate,
+    // for the journal.
+    const SentRecord& last() const { return last_; }
 
   private:
     bool random_content_;
@@ -38,6 +50,7 @@ class Records {
     SimRandom random_;
     FaultInjector faults_;
     FaultTally tally_;
+    SentRecord last_;
     std::vector<unsigned char> bytes_;
 };
 

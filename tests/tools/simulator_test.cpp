@@ -1,9 +1,12 @@
 // The simulator: its random numbers, an instrument whose frames decode to
-// what its model says, faults that go out as tallied, and its line.
+// what its model says, faults that go out as tallied, the journal of its
+// recordings, and its line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <vector>
@@ -16,7 +19,11 @@
 #include "files.h"
 #include "frame_values.h"
 #include "instrument.h"
+#include "journal_reader.h"
 #include "pty_link.h"
+#include "record_reader.h"
+#include "sim_journal.h"
+#include "sim_records.h"
 
 namespace {
 
@@ -210,6 +217,57 @@ TEST(Faults, NoneEndsIn0xEB) {
         if (junked.size() > FRAME_SIZE) {
             EXPECT_NE(junked[junked.size() - FRAME_SIZE - 1], 0xEB);
         }
+    }
+}
+
+// kxsim's journal against the record reader over the same bytes: each good
+// frame where the reader finds it, each corrupted record where the reader
+// checks it (all corrupted: some lose their pattern while the reader scans,
+// and it never checks them), and no line for junk or a lost tail.
+TEST(SimJournal, NamesEachRecordWhereTheReaderChecksIt) {
+    struct Case {
+        bool random;
+        FaultRates rates; // bad, junk, drop
+    };
+    const Case cases[] = {
+        {false, {0.1, 0.2, 0.1}}, {true, {0.1, 0.2, 0.1}}, {false, {1, 0, 0}}, {true, {0, 1, 0}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        RecordOptions options{.random = c.random, .seed = 11, .faults = c.rates};
+        Records records(options, LINE_PERIOD);
+        std::FILE* journal_file = std::tmpfile();
+        ASSERT_NE(journal_file, nullptr);
+        Bytes recording;
+        {
+            SimJournal journal(journal_file, 0, "kxsim", {});
+            for (int i = 0; i < 3000; ++i) {
+                const Bytes& bytes = records.next();
+                recording.insert(recording.end(), bytes.begin(), bytes.end());
+                journal.record(records.last(), bytes);
+            }
+        }
+        std::rewind(journal_file);
+        JournalReading reading;
+        read_journal(journal_file, static_cast<int64_t>(recording.size()), &reading);
+        std::fclose(journal_file);
+        EXPECT_EQ(reading.problems, std::vector<std::string>{});
+        std::vector<int64_t> journal_offsets[2], reader_offsets[2]; // bad, good
+        for (const JournalRecord& record : reading.records)
+            journal_offsets[record.good].push_back(record.offset);
+        std::FILE* bytes = fmemopen(recording.data(), recording.size(), "rb");
+        static RecordReader reader;
+        start_reading(&reader, bytes);
+        unsigned char frame[FRAME_SIZE];
+        for (int result; (result = next_record(&reader, frame)) >= 0;)
+            if (result <= 1) reader_offsets[result == 0].push_back(record_offset(reader));
+        std::fclose(bytes);
+        EXPECT_EQ(journal_offsets[1], reader_offsets[1]);
+        EXPECT_EQ(static_cast<int64_t>(journal_offsets[1].size()), records.tally().good);
+        EXPECT_TRUE(std::includes(reader_offsets[0].begin(), reader_offsets[0].end(),
+                                  journal_offsets[0].begin(), journal_offsets[0].end()));
+        EXPECT_LE(static_cast<int64_t>(journal_offsets[0].size()), records.tally().corrupted);
+        EXPECT_GE(static_cast<int64_t>(journal_offsets[0].size()),
+                  records.tally().corrupted * 97 / 100);
     }
 }
 

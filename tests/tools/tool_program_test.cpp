@@ -12,8 +12,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "child_process.h"
 #include "files.h"
+#include "tool_programs.h"
 
 namespace {
 
@@ -30,27 +30,13 @@ std::string golden_recording() {
     return bytes;
 }
 
-const std::string DUMP_USAGE = "usage: kxdump [--csv | --summary] [--spectrum OUT.csv] RECORDING\n";
+const std::string DUMP_USAGE =
+    "usage: kxdump [--csv | --summary | --events] [--journal FILE] [--spectrum OUT.csv] "
+    "[--times] [--from TIME|#N] [--to TIME|#N] RECORDING\n";
 const std::string SIM_USAGE = "usage: kxsim [--out FILE | --link NAME] [--count N] [--rate FPS] "
-                              "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P]\n";
+                              "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P] "
+                              "[--start-time TIME] [--note N:TEXT]\n";
 const std::string VIEW_USAGE = "usage: kxview [RECORDING]\n";
-
-// `argv` with the program named by the built program's path.
-std::vector<std::string> built(std::vector<std::string> argv) {
-    argv[0] = argv[0] == "kxdump" ? KXDUMP : argv[0] == "kxsim" ? KXSIM : KXVIEW;
-    return argv;
-}
-
-ProgramResult run(const std::vector<std::string>& argv, const ChildSetup& setup = {}) {
-    return run_program(built(argv), setup);
-}
-
-// The exit status and what went to each stream.
-std::string outcome(int status, const std::string& out, const std::string& err) {
-    return std::to_string(status) + " out [" + out + "] err [" + err + "]";
-}
-
-std::string outcome(const ProgramResult& r) { return outcome(r.status, r.out, r.err); }
 
 std::string clean_report(int records) {
     std::string n = std::to_string(records);
@@ -111,6 +97,18 @@ TEST(CommandLines, UsageErrorsExit2WithTheReasonAndTheUsageLine) {
         {{"kxdump"}, "kxdump: RECORDING is required\n" + DUMP_USAGE},
         {{"kxdump", "--csv", "--summary", "rec.dat"},
          "kxdump: --csv excludes --summary\n" + DUMP_USAGE},
+        {{"kxdump", "--to", "14:32", "rec.dat"},
+         "kxdump: --to: invalid value '14:32': expected an ISO 8601 UTC time such as "
+         "2026-12-07T14:32:00Z, or #N\n" +
+             DUMP_USAGE},
+        {{"kxdump", "--from", "#-1", "rec.dat"},
+         "kxdump: --from: invalid value '#-1': expected an ISO 8601 UTC time such as "
+         "2026-12-07T14:32:00Z, or #N\n" +
+             DUMP_USAGE},
+        {{"kxdump", "--from", "#5", "--to", "#2", "rec.dat"},
+         "kxdump: --from #5 comes after --to #2\n" + DUMP_USAGE},
+        {{"kxdump", "--events", "--to", "#2", "rec.dat"},
+         "kxdump: --events takes times for --from and --to, not frame numbers\n" + DUMP_USAGE},
         {{"kxsim", "--bad", "2"},
          "kxsim: --bad: invalid value '2': expected a probability from 0 to 1\n" + SIM_USAGE},
         {{"kxsim", "--count", "-1"},
@@ -120,6 +118,15 @@ TEST(CommandLines, UsageErrorsExit2WithTheReasonAndTheUsageLine) {
              SIM_USAGE},
         {{"kxsim", "--out", "rec.dat", "--rate", "max"},
          "kxsim: --out excludes --rate\n" + SIM_USAGE},
+        {{"kxsim", "--out", "rec.tsv"},
+         "kxsim: --out: invalid value 'rec.tsv': its journal would be the recording itself\n" +
+             SIM_USAGE},
+        {{"kxsim", "--out", "rec.dat", "--note", "heater on"},
+         "kxsim: --note: invalid value 'heater on': expected N:TEXT, a frame number and the "
+         "note\n" +
+             SIM_USAGE},
+        {{"kxsim", "--start-time", "2026-12-07T14:32:00Z"},
+         "kxsim: --start-time requires --out\n" + SIM_USAGE},
         {{"kxview", "a.dat", "b.dat"},
          "kxview: The following argument was not expected: b.dat\n" + VIEW_USAGE},
         {{"kxview", "--replay"},
