@@ -85,7 +85,9 @@ TEST(KxviewStart, WithoutADisplayOrWithOneThatRefusesIsOneLineAndStatusOneWithAn
 // are lost. kxsim paces the records at the line's rate and removes its link
 // at the end; kxview keeps running without its line until SIGINT.
 TEST(KxviewLive, LogsWhatKxsimSendsByteExactAndSigintQuitsWithZero) {
-    const int records = 48;
+    // 9.6 s of the line: kxview may take a third of it to start (a build
+    // with sanitizers on a busy machine) and still log 48 records.
+    const int records = 72;
     ScratchDirectory dir;
     run_program(kxsim(records, {"--out", dir / "sent.dat"}));
     const std::string sent = read_file(dir / "sent.dat");
@@ -104,7 +106,7 @@ TEST(KxviewLive, LogsWhatKxsimSendsByteExactAndSigintQuitsWithZero) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "");
     std::string logged = read_file(dir / "varno.dat");
-    EXPECT_GE(logged.size(), sent.size() / 2);
+    EXPECT_GE(logged.size(), sent.size() * 2 / 3);
     EXPECT_NE(sent.find(logged), std::string::npos) << logged.size() << " bytes logged";
     EXPECT_EQ(std::set<char>(logged.begin(), logged.end()).size(), 256u);
 }

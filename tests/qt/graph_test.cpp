@@ -193,7 +193,10 @@ TEST_F(GraphTest, MinimisedWindowReplotsNothingUntilShownAgain) {
     DrawCounter counter(window());
     window()->showMinimized();
     PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
-    QTest::qWait(100);
+    // The paint that came due while minimised has passed.
+    auto* due = window()->findChild<QTimer*>(QStringLiteral("kx paint pacer timer"));
+    ASSERT_NE(due, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !due->isActive(); }, 60000));
     EXPECT_EQ(counter.replots[rates], 0);
     window()->showNormal();
     EXPECT_TRUE(QTest::qWaitFor([&] { return counter.replots[rates] > 0; }, 60000));

@@ -15,8 +15,10 @@ namespace {
 // About thirty pictures a second: as smooth as the screen, and the
 // replotting of the graph and strip charts costs at most that many times.
 constexpr qint64 PAINT_INTERVAL_MS = 33;
-// A window's pacer is its child of this name.
+// A window's pacer is its child of this name; the pacer's timer, its child
+// of the other, is active while a paint is due.
 const QString PACER_NAME = QStringLiteral("kx paint pacer");
+const QString PACER_TIMER_NAME = QStringLiteral("kx paint pacer timer");
 
 // Qt asks a window to paint with an UpdateRequest event whenever one of its
 // widgets changed. The pacer holds those requests back and delivers one
@@ -26,17 +28,18 @@ class PaintPacer : public QObject {
   public:
     explicit PaintPacer(QWidget* window) : QObject(window), window_(window) {
         setObjectName(PACER_NAME);
-        timer_.setSingleShot(true);
-        timer_.setTimerType(Qt::PreciseTimer);
-        connect(&timer_, &QTimer::timeout, this, &PaintPacer::paint);
+        timer_->setObjectName(PACER_TIMER_NAME);
+        timer_->setSingleShot(true);
+        timer_->setTimerType(Qt::PreciseTimer);
+        connect(timer_, &QTimer::timeout, this, &PaintPacer::paint);
         clock_.start();
         window->installEventFilter(this);
     }
 
     void request() {
-        if (timer_.isActive()) return;
+        if (timer_->isActive()) return;
         qint64 since = clock_.elapsed() - last_paint_;
-        timer_.start(static_cast<int>(std::max<qint64>(PAINT_INTERVAL_MS - since, 0)));
+        timer_->start(static_cast<int>(std::max<qint64>(PAINT_INTERVAL_MS - since, 0)));
     }
 
   protected:
@@ -70,7 +73,7 @@ class PaintPacer : public QObject {
     }
 
     QWidget* window_;
-    QTimer timer_;
+    QTimer* timer_ = new QTimer(this);
     QElapsedTimer clock_;
     qint64 last_paint_ = -PAINT_INTERVAL_MS;
     bool painting_ = false;
