@@ -89,10 +89,14 @@ TEST(KxviewLive, LogsWhatKxsimSendsByteExactAndSigintQuitsWithZero) {
     // with sanitizers on a busy machine) and still log 48 records.
     const int records = 72;
     ScratchDirectory dir;
-    run_program(kxsim(records, {"--out", dir / "sent.dat"}));
+    const std::vector<std::string> faults = {"--junk", "0.1", "--drop", "0.05"};
+    std::vector<std::string> to_file = {"--out", dir / "sent.dat"}, to_line = {"--link", "COM1"};
+    to_file.insert(to_file.end(), faults.begin(), faults.end());
+    to_line.insert(to_line.end(), faults.begin(), faults.end());
+    run_program(kxsim(records, to_file));
     const std::string sent = read_file(dir / "sent.dat");
     auto started = std::chrono::steady_clock::now();
-    ChildProcess sim(kxsim(records, {"--link", "COM1"}), {.directory = dir.root()});
+    ChildProcess sim(kxsim(records, to_line), {.directory = dir.root()});
     ASSERT_TRUE(wait_until([&] { return entry_exists(dir / "COM1"); }, 10s));
     ChildProcess kxview = start_kxview(dir);
     ProgramResult fed = sim.finish();
@@ -109,6 +113,22 @@ TEST(KxviewLive, LogsWhatKxsimSendsByteExactAndSigintQuitsWithZero) {
     EXPECT_GE(logged.size(), sent.size() * 2 / 3);
     EXPECT_NE(sent.find(logged), std::string::npos) << logged.size() << " bytes logged";
     EXPECT_EQ(std::set<char>(logged.begin(), logged.end()).size(), 256u);
+    // Live took exactly the frames that kxdump finds in its raw log, so its
+    // spectrum and frame counts are those of the recording decoded later.
+    std::FILE* journal = std::fopen((dir / "varno.tsv").c_str(), "rb");
+    ASSERT_NE(journal, nullptr);
+    JournalReading reading;
+    read_journal(journal, static_cast<int64_t>(logged.size()), &reading);
+    std::fclose(journal);
+    std::vector<int64_t> live_frames, decoded_frames;
+    for (const JournalRecord& r : reading.records)
+        if (r.good) live_frames.push_back(r.offset);
+    ProgramResult decoded = run_program({KXDUMP_PATH, dir / "varno.dat"});
+    for (size_t at = decoded.out.find("\"offset\":"); at != std::string::npos;
+         at = decoded.out.find("\"offset\":", at + 1))
+        decoded_frames.push_back(std::stoll(decoded.out.substr(at + 9)));
+    EXPECT_EQ(live_frames, decoded_frames);
+    EXPECT_GT(live_frames.size(), 20u);
 }
 
 // Killed mid-run, kxview leaves a journal that names only records its raw
