@@ -112,12 +112,27 @@ class Service : public ::testing::Test {
         if (log != nullptr) std::fclose(log);
     }
     int live() { return service(PANEL, SOURCE_LIVE, &store); }
+    // The run's journal, kept in a temporary file, and what it holds.
+    void keep_journal() {
+        journal = std::tmpfile();
+        ASSERT_NE(journal, nullptr);
+        set_journal(journal);
+    }
+    JournalReading journal_kept() {
+        JournalReading reading;
+        std::rewind(journal);
+        read_journal(journal, static_cast<int64_t>(sink.bytes.size()), &reading);
+        std::fclose(journal);
+        set_journal(nullptr);
+        return reading;
+    }
     int replay(std::FILE* recording = nullptr) {
         start_frames(SOURCE_REPLAY, recording);
         return service(PANEL, SOURCE_REPLAY, &store);
     }
     SpectrumStore store{};
     Sink sink;
+    std::FILE* journal = nullptr;
     std::FILE* log = fopencookie(&sink, "w", {nullptr, sink_write, nullptr, nullptr});
 };
 
@@ -323,9 +338,7 @@ TEST_F(Service, LiveSpectrumIsTheSpectrumOfItsRawLogReplayed) {
 // The journal: each record checked, with its offset in the raw log and its
 // arrival time, and the run's events where they fell among the bytes.
 TEST_F(Service, LiveRunWritesEachRecordAndEventToTheJournal) {
-    std::FILE* journal = std::tmpfile();
-    ASSERT_NE(journal, nullptr);
-    set_journal(journal);
+    keep_journal();
     Bytes bad = counts_frame(7);
     bad[100] ^= 0x01;
     fake::push_read(counts_frame(1));
@@ -335,11 +348,7 @@ TEST_F(Service, LiveRunWritesEachRecordAndEventToTheJournal) {
     fake::push_events({0, 0, 0, 0, 0, 0, 0, PANEL_RESET, 0, PANEL_ACCUMULATE});
     fake::set_control(PANEL_ACCUMULATE, -1);
     EXPECT_EQ(live(), 1);
-    std::rewind(journal);
-    JournalReading reading;
-    read_journal(journal, static_cast<int64_t>(sink.bytes.size()), &reading);
-    std::fclose(journal);
-    set_journal(nullptr);
+    JournalReading reading = journal_kept();
     EXPECT_EQ(reading.problems, Texts{});
     std::vector<std::pair<int64_t, bool>> records;
     for (const JournalRecord& r : reading.records)
@@ -362,9 +371,7 @@ TEST_F(Service, LiveRunWritesEachRecordAndEventToTheJournal) {
 // A note goes into the journal where it was typed and marks both strip
 // charts with its first words; a blank one is nothing.
 TEST_F(Service, NotesGoToTheJournalAndMarkTheStripCharts) {
-    std::FILE* journal = std::tmpfile();
-    ASSERT_NE(journal, nullptr);
-    set_journal(journal);
+    keep_journal();
     fake::push_read(counts_frame(1));
     fake::set_text(PANEL_NOTE, "heater switched on at 14:32 by the operator");
     fake::push_events({0, PANEL_ADD_NOTE});
@@ -372,11 +379,7 @@ TEST_F(Service, NotesGoToTheJournalAndMarkTheStripCharts) {
     fake::set_text(PANEL_NOTE, " \t ");
     fake::push_events({PANEL_ADD_NOTE});
     EXPECT_EQ(live(), 1);
-    std::rewind(journal);
-    JournalReading reading;
-    read_journal(journal, static_cast<int64_t>(sink.bytes.size()), &reading);
-    std::fclose(journal);
-    set_journal(nullptr);
+    JournalReading reading = journal_kept();
     std::vector<std::string> notes;
     for (const JournalEvent& e : reading.events)
         if (e.kind == "note") notes.push_back(std::to_string(e.offset) + " " + e.text);
@@ -390,12 +393,12 @@ TEST_F(Service, NotesGoToTheJournalAndMarkTheStripCharts) {
 // Replay takes its frames' arrival times from the recording's journal, and
 // marks its notes after the frame that had come when they were typed.
 TEST_F(Service, ReplayShowsArrivalTimesAndNotesFromTheJournal) {
-    const std::string journal = "time\toffset\tkind\ttext\n"
-                                "2026-03-04T05:06:10.000000Z\t0\tframe\t\n"
-                                "2026-03-04T05:06:11.000000Z\t256\tnote\tvalve\n"
-                                "2026-03-04T05:06:11.500000Z\t256\tbad\t\n"
-                                "2026-03-04T05:06:12.000000Z\t512\tframe\t\n";
-    std::FILE* file = file_of(Bytes(journal.begin(), journal.end()));
+    const std::string recorded = "time\toffset\tkind\ttext\n"
+                                 "2026-03-04T05:06:10.000000Z\t0\tframe\t\n"
+                                 "2026-03-04T05:06:11.000000Z\t256\tnote\tvalve\n"
+                                 "2026-03-04T05:06:11.500000Z\t256\tbad\t\n"
+                                 "2026-03-04T05:06:12.000000Z\t512\tframe\t\n";
+    std::FILE* file = file_of(Bytes(recorded.begin(), recorded.end()));
     read_journal(file, 768, &kx.replay_journal);
     std::fclose(file);
     Bytes bad = counts_frame(5);
