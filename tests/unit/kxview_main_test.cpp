@@ -156,6 +156,25 @@ const StartCase START_CASES[] = {
      0, "", "",
      {OPEN_PORT, OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(1)", POLL, POLL, "DiscardPanel(1)", CLOSE_PORT},
      ""},
+    // A journal that names records past the recording's end: five problems
+    // said, then how many more; the frame is still shown.
+    {"a replay's journal longer than its recording", {"kxview", "rec.dat"},
+     [] {
+         std::string journal = "time\toffset\tkind\ttext\n";
+         for (int record = 0; record < 7; ++record)
+             journal += "2026-03-04T05:06:07Z\t" + std::to_string(256 * (record + 1)) + "\tframe\t\n";
+         write_file("rec.dat", FRAME_BYTES);
+         write_file("rec.tsv", journal);
+         fake::push_events({0});
+     },
+     0, "",
+     "kxview: rec.tsv: line 2: offset 256 past the recording's end (256 bytes)\n"
+     "kxview: rec.tsv: line 3: offset 512 past the recording's end (256 bytes)\n"
+     "kxview: rec.tsv: line 4: offset 768 past the recording's end (256 bytes)\n"
+     "kxview: rec.tsv: line 5: offset 1024 past the recording's end (256 bytes)\n"
+     "kxview: rec.tsv: line 6: offset 1280 past the recording's end (256 bytes)\n"
+     "kxview: rec.tsv: 2 more problems\n",
+     {OPEN_DISPLAY, LOAD_PANEL, "DisplayPanel(1)", POLL, SHOWN[0], POLL, "DiscardPanel(1)"}, std::nullopt},
     {"a recording named like an option, reached through its path", {"kxview", "./--help"},
      [] { write_file("--help", FRAME_BYTES); fake::push_events({0}); },
      0, "", "",
