@@ -413,7 +413,8 @@ TEST_F(Service, ReplayShowsArrivalTimesAndNotesFromTheJournal) {
                      R"(SetCtrlVal(1, PANEL_ARRIVAL, "05:06:12.000"))"}));
 }
 
-// At the line's pace every frame is on the disk before the next is read.
+// At the line's pace every frame is on the disk before the next is read; a
+// quiet line brings nothing new to sync.
 TEST_F(Service, LiveRawLogIsSyncedToTheDiskAfterEveryFrameAtTheLinesPace) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
@@ -421,7 +422,7 @@ TEST_F(Service, LiveRawLogIsSyncedToTheDiskAfterEveryFrameAtTheLinesPace) {
     synced_descriptor = fileno(file);
     syncs = 0;
     fake::push_line(joined(counts_frame(1), counts_frame(2), counts_frame(3)));
-    fake::push_events({0, 0, 0});
+    fake::push_events({0, 0, 0, 0, 0});
     EXPECT_EQ(live(), 1);
     EXPECT_EQ(syncs, 3);
     std::fclose(file);
