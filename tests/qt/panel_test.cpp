@@ -431,4 +431,9 @@ TEST_F(PanelTest, ANoteTypedAndEnteredGoesToTheJournalAndMarksTheStripCharts) {
     for (int chart : {PANEL_RATES, PANEL_GROUP_CHART})
         EXPECT_EQ(widget<kxqt::StripChart>(chart)->marks(), QStringList{"valve opened"});
     EXPECT_EQ(note->text(), QString());
+    // Greyed out as in replay, then on again.
+    for (int dimmed : {1, 0}) {
+        EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NOTE, ATTR_DIMMED, dimmed), 0);
+        EXPECT_EQ(note->isEnabled(), dimmed == 0);
+    }
 }
