@@ -44,7 +44,13 @@ void frm_process(const unsigned char* frame, SpectrumStore* store, int panel, in
     show_scaled(panel, v);
     SetCtrlVal(panel, PANEL_WORD_252, v.word_252);
     accumulate_counts(store, v, accumulate);
-    PlotStripChart(panel, PANEL_RATES, v.rates, RATE_COUNT, 0, 0, TYPE_INT32);
-    PlotStripChart(panel, PANEL_GROUP_CHART, v.groups, GROUP_VALUE_COUNT, 0, 0, TYPE_UINT16);
+    plot_strip_charts(panel, v, kx.arrival);
     show_counter(panel, v);
+}
+
+void plot_strip_charts(int panel, const FrameValues& v, long long arrival) {
+    SetStripChartTime(panel, PANEL_RATES, arrival);
+    PlotStripChart(panel, PANEL_RATES, v.rates, RATE_COUNT, 0, 0, TYPE_INT32);
+    SetStripChartTime(panel, PANEL_GROUP_CHART, arrival);
+    PlotStripChart(panel, PANEL_GROUP_CHART, v.groups, GROUP_VALUE_COUNT, 0, 0, TYPE_UINT16);
 }

@@ -6,12 +6,11 @@
 #include "frame_format.h"
 #include "kxview_storage.h"
 #include "record_reader.h"
+#include "replay_transport.h"
 #include "runtime.h"
 #include "serial_line.h"
 
 namespace {
-
-constexpr double REPLAY_PAUSE = 0.2; // holds replay to five frames a second
 
 // The reader's input when live: whatever comes within the port's time-out.
 size_t read_line(RecordReader*, unsigned char* into, size_t count) {
@@ -29,13 +28,13 @@ void start_frames(int source, std::FILE* recording) {
     if (source == SOURCE_LIVE)
         start_reading_from(&kx.reader, read_line, nullptr);
     else
-        start_reading(&kx.reader, recording);
+        start_replay(recording);
 }
 
 int get_frm(unsigned char* frame, int source) {
     switch (source) {
     case SOURCE_LIVE: kx.arrival_count = 0; return next_record(&kx.reader, frame);
-    case SOURCE_REPLAY: Delay(REPLAY_PAUSE); return read_record(&kx.reader, frame);
+    case SOURCE_REPLAY: return replay_frame(frame);
     default: return -1;
     }
 }

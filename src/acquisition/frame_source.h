@@ -17,10 +17,12 @@ void start_frames(int source, std::FILE* recording);
 // when it passes the frame checksum, and after a bad one the bytes up to the
 // next 0xEB 0x90 are skipped. So a live run shows exactly the frames that a
 // replay of its raw log shows. Live reads what the record in hand needs;
-// replay first waits 0.2 s, then reads on to the next good record.
+// replay reads on to the next good record when the transport says it is due
+// (at the standard pace, after 0.2 s).
 // Returns 0 for a frame in `frame`; live, 1 for a record that failed the
-// checksum and 2 for a record's worth of noise passed over; -1 for none: a
-// short or failed read, the end of the input, an unknown flag.
+// checksum and 2 for a record's worth of noise passed over; in replay,
+// FRAME_LATER while none is due; -1 for none: a short or failed read, the
+// end of the input, an unknown flag.
 int get_frm(unsigned char* frame, int source);
 
 // After a live get_frm, whatever it returned: the bytes that its reads took

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,8 @@
 #include "frame_source.h"
 #include "journal_format.h"
 #include "kxview_storage.h"
+#include "replay_positions.h"
+#include "replay_transport.h"
 #include "run_journal.h"
 #include "runtime.h"
 #include "serial_line.h"
@@ -145,6 +148,48 @@ void close_sources(const Sources& s) {
     }
 }
 
+// The replay speeds the command line takes, by name.
+const std::map<std::string, int> SPEEDS = {{"1", 1},
+                                           {"5", SPEED_STANDARD},
+                                           {"25", 25},
+                                           {"100", 100},
+                                           {"1000", 1000},
+                                           {"max", SPEED_FASTEST},
+                                           {"1x", SPEED_AS_RECORDED},
+                                           {"10x", 10 * SPEED_AS_RECORDED},
+                                           {"100x", 100 * SPEED_AS_RECORDED}};
+
+// Turns a speed's name into its value; else says which names there are.
+CLI::Validator speed_named() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            auto found = SPEEDS.find(text);
+            if (found == SPEEDS.end())
+                return "invalid value '" + text +
+                       "': expected 1, 5, 25, 100, 1000 (a second), 1x, 10x, 100x (as recorded) or "
+                       "max";
+            text = std::to_string(found->second);
+            return {};
+        },
+        "");
+}
+
+// The replay starts at the frame `start` names; false, said, when none.
+bool choose_start(const std::string& start) {
+    std::string why;
+    kx.transport.start_at = find_start(start, &why);
+    if (kx.transport.start_at >= 0) return true;
+    std::fprintf(stderr, "kxview: --start %s: %s\n", start.c_str(), why.c_str());
+    return false;
+}
+
+// The window names the recording it replays.
+void name_window(int panel, const Sources& s, const std::string& recording) {
+    if (s.source != SOURCE_REPLAY) return;
+    std::string title = std::filesystem::path(recording).filename().string() + " - kxview";
+    SetPanelAttribute(panel, ATTR_TITLE, title.c_str());
+}
+
 } // namespace
 
 int kxview_main(int argc, char** argv) {
@@ -154,11 +199,28 @@ int kxview_main(int argc, char** argv) {
         app.add_option("RECORDING", recording,
                        "replay this recording of 256-byte frames, five a second;\n"
                        "without it, live from COM1");
+    std::string start;
+    app.add_option("--speed", kx.transport.speed,
+                   "replay this many frames a second (1, 5, 25, 100, 1000), as recorded\n"
+                   "times 1, 10 or 100 (1x, 10x, 100x), or as fast as possible (max)")
+        ->transform(speed_named())
+        ->type_name("RATE")
+        ->needs(replay);
+    app.add_option("--start", start,
+                   "replay from frame N (#N, numbered from 0 as kxdump numbers them)\n"
+                   "or from a time (YYYY-MM-DDThh:mm:ssZ, or hh:mm:ss on the first day)")
+        ->type_name("TIME|#N")
+        ->needs(replay);
     set_up_command_line(&app, FOOTER);
     int status = parse_command_line(&app, argc, argv);
     if (status != KEEP_RUNNING) return status;
     Sources sources;
     if (!(*replay ? open_replay(&sources, recording.c_str()) : open_live(&sources))) return 1;
+    start_frames(sources.source, sources.replay);
+    if (!start.empty() && !choose_start(start)) {
+        close_sources(sources);
+        return 2;
+    }
     // Only now: a port or file that fails is reported without a display.
     if (OpenDisplay() < 0) {
         std::printf(
@@ -174,12 +236,13 @@ int kxview_main(int argc, char** argv) {
         close_sources(sources);
         return 1;
     }
+    name_window(panel, sources, recording);
+    offer_transport(panel, sources.source);
     DisplayPanel(panel);
     set_raw_log(sources.raw_log);
     set_journal(sources.journal);
     kx.journal_failing = sources.source == SOURCE_LIVE && sources.journal == nullptr;
     journal_event("start", "kxview " KX_VERSION " COM1 19200 8N1");
-    start_frames(sources.source, sources.replay);
     while (service(panel, sources.source, &kx.store) == 0) {
     }
     DiscardPanel(panel);

@@ -14,6 +14,8 @@
 #include "frame_values.h"
 #include "journal_reader.h"
 #include "record_reader.h"
+#include "replay_positions.h"
+#include "replay_transport.h"
 
 // The operator's settings: reset at the start of every pass, changed by events.
 struct Settings {
@@ -45,9 +47,11 @@ struct KxviewStorage {
     std::FILE* journal;            // live: the raw log's journal (null: none); replay: null
     bool journal_failing;          // its last write failed (said once on standard error)
     bool line_quiet;               // the last live read timed out (the journal says when that ends)
-    long long arrival;             // when the frame in hand came (UtcMicroseconds()), or NO_TIME
+    long long arrival = NO_TIME;   // when the frame in hand came (UtcMicroseconds()), or NO_TIME
     JournalReading replay_journal; // replay: the recording's journal, when it has one
     size_t replay_events_passed;   // how many of its events the replay has gone past
+    ReplayPositions positions;     // replay: where the recording's good records lie
+    ReplayTransport transport;     // replay: where it stands and how it plays
     bool raw_log_unsynced;         // bytes handed to the system, not yet to the disk
     double raw_log_synced_at = -std::numeric_limits<double>::infinity(); // Timer() of the last sync
     const char* status = " "; // what the status line shows after this frame attempt

@@ -14,6 +14,9 @@
 #include "frame_source.h"
 #include "journal_format.h"
 #include "kxview_storage.h"
+#include "note_marks.h"
+#include "replay_positions.h"
+#include "replay_transport.h"
 #include "run_journal.h"
 #include "runtime.h"
 #include "serial_line.h"
@@ -30,8 +33,6 @@ constexpr double Y_LOG_FLOOR = 0.0001;
 // the line's pace (a frame every 0.133 s) every frame is synced before the
 // next is read; a flood from a faster line costs a sync per interval only.
 constexpr double SYNC_INTERVAL = 0.05;
-// A note's mark on the strip charts shows about this many of its first bytes.
-constexpr size_t NOTE_MARK_BYTES = 24;
 
 // Discards what the line holds, so the first read starts with fresh bytes.
 // Bounded: a line that never goes quiet cannot hold up the first frame.
@@ -68,17 +69,6 @@ void show_settings(int panel) {
                  AXIS_MANUAL, kx.settings.y_min, kx.settings.y_max);
 }
 
-// A note's mark on the strip charts: its first words.
-void mark_note(int panel, std::string_view note) {
-    char label[NOTE_MARK_BYTES + 4];
-    size_t length = note.size() < NOTE_MARK_BYTES ? note.size() : note.rfind(' ', NOTE_MARK_BYTES);
-    if (length == std::string_view::npos || length == 0) length = NOTE_MARK_BYTES;
-    std::snprintf(label, sizeof label, "%.*s%s", static_cast<int>(length), note.data(),
-                  length < note.size() ? "..." : "");
-    PlotStripChartMark(panel, PANEL_RATES, label);
-    PlotStripChartMark(panel, PANEL_GROUP_CHART, label);
-}
-
 // The operator's note goes into the journal with the bytes logged so far,
 // and onto the strip charts at their latest samples; the field empties for
 // the next one.
@@ -90,28 +80,6 @@ void add_note(int panel) {
     journal_event(KIND_NOTE, text);
     mark_note(panel, text);
     SetCtrlVal(panel, PANEL_NOTE, "");
-}
-
-// Replay shows the recording's notes where they were made: after the last
-// frame that had come when the operator typed them.
-void mark_replayed_notes(int panel) {
-    const std::vector<JournalEvent>& events = kx.replay_journal.events;
-    int64_t shown_up_to = frame_offset() + FRAME_SIZE;
-    for (; kx.replay_events_passed < events.size() &&
-           events[kx.replay_events_passed].offset <= shown_up_to;
-         ++kx.replay_events_passed) {
-        const JournalEvent& event = events[kx.replay_events_passed];
-        if (event.kind == KIND_NOTE) mark_note(panel, event.text);
-    }
-}
-
-// When the frame in hand came: live, now; replay, as its journal says.
-long long replayed_arrival() {
-    const std::vector<JournalRecord>& records = kx.replay_journal.records;
-    int64_t offset = frame_offset();
-    auto found = std::lower_bound(records.begin(), records.end(), offset,
-                                  [](const JournalRecord& r, int64_t o) { return r.offset < o; });
-    return found != records.end() && found->offset == offset ? found->time : NO_TIME;
 }
 
 // The time of day to the millisecond, "hh:mm:ss.mmm": the panel's field is
@@ -148,6 +116,7 @@ void set_up_pass(int panel, int source, SpectrumStore* store) {
     show_settings(panel);
     journal_settings("pass");
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
+    if (source == SOURCE_REPLAY) set_up_transport(panel, store);
 }
 
 void apply_x_range(int panel) {
@@ -239,7 +208,7 @@ bool answer_event(int panel, int event_panel, int control, SpectrumStore* store)
         break;
     case PANEL_YLOG: switch_y_log(event_panel, control); break;
     case PANEL_ADD_NOTE: add_note(event_panel); break;
-    default: return false;
+    default: return answer_transport(panel, control, store);
     }
     return true;
 }
@@ -308,7 +277,11 @@ void journal_attempt(int result, bool logged) {
 // skipped count, which the panel shows after every attempt.
 void frame_turn(int panel, int source, SpectrumStore* store) {
     int result = get_frm(kx.frame, source);
-    kx.arrival = source == SOURCE_LIVE ? UtcMicroseconds() : replayed_arrival();
+    if (result == FRAME_LATER) {
+        if (kx.positions.scanning) show_position(panel);
+        return;
+    }
+    kx.arrival = source == SOURCE_LIVE ? UtcMicroseconds() : arrival_at(frame_offset());
     bool logged = source != SOURCE_LIVE || log_arrivals();
     if (source == SOURCE_LIVE) journal_attempt(result, logged);
     if (result < 0) {
@@ -322,7 +295,10 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
         build_dump();
         SetCtrlVal(panel, PANEL_HEXDUMP, kx.dump);
         show_arrival(panel);
-        if (source == SOURCE_REPLAY) mark_replayed_notes(panel);
+        if (source == SOURCE_REPLAY) {
+            mark_replayed_notes(panel, frame_offset() + FRAME_SIZE);
+            show_position(panel);
+        }
     }
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
     // Bytes lost from the log matter more than their journal, and both more

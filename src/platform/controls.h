@@ -49,7 +49,15 @@ enum PanelResource {
     X(PANEL_RESTART, 32, "QPushButton", REQUIRED)                                                  \
     X(PANEL_ARRIVAL, 33, "QLineEdit", OPTIONAL)                                                    \
     X(PANEL_NOTE, 34, "QLineEdit", OPTIONAL)                                                       \
-    X(PANEL_ADD_NOTE, 35, "QPushButton", OPTIONAL)
+    X(PANEL_ADD_NOTE, 35, "QPushButton", OPTIONAL)                                                 \
+    X(PANEL_PLAY, 36, "QPushButton", OPTIONAL)                                                     \
+    X(PANEL_STEP_BACK, 37, "QPushButton", OPTIONAL)                                                \
+    X(PANEL_STEP_FORWARD, 38, "QPushButton", OPTIONAL)                                             \
+    X(PANEL_TO_START, 39, "QPushButton", OPTIONAL)                                                 \
+    X(PANEL_TO_END, 40, "QPushButton", OPTIONAL)                                                   \
+    X(PANEL_POSITION, 41, "QAbstractSlider", OPTIONAL)                                             \
+    X(PANEL_POSITION_TEXT, 42, "QLineEdit", OPTIONAL)                                              \
+    X(PANEL_SPEED, 43, "QComboBox", OPTIONAL)
 
 #define KX_CONTROL_ID(id, number, class_name, need) id = number,
 enum ControlId { KX_CONTROLS(KX_CONTROL_ID) };
@@ -63,6 +71,15 @@ enum ControlNeed {
 enum AttributeCode {
     // 1 greys a control out: it takes no input.
     ATTR_DIMMED = 11,
+    // 0 hides a control, 1 shows it.
+    ATTR_VISIBLE = 12,
+    // A slider's largest value (its smallest is 0).
+    ATTR_MAX_VALUE = 13,
+    // Texts: the tip shown on hovering a control, a button's label, a
+    // panel's window title.
+    ATTR_TOOLTIP = 14,
+    ATTR_LABEL_TEXT = 15,
+    ATTR_TITLE = 16,
     // Value 2 on PANEL_NFRAMES marks the accumulation run as ended.
     ATTR_RUN_STATE = 10,
     // 0 linear, 1 logarithmic.

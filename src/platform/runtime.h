@@ -81,6 +81,8 @@ int SetCtrlVal(int panel, int control, int value);
 int SetCtrlVal(int panel, int control, double value);
 int SetCtrlVal(int panel, int control, const char* value);
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
+int SetCtrlAttribute(int panel, int control, int attribute, const char* value);
+int SetPanelAttribute(int panel, int attribute, const char* value);
 
 // Graph and strip charts -----------------------------------------------------
 
@@ -100,3 +102,10 @@ int PlotStripChart(int panel, int chart, const void* data, int count, int start,
 // Marks the chart's latest samples with a vertical line labelled `label`;
 // the mark scrolls with them.
 int PlotStripChartMark(int panel, int chart, const char* label);
+// The arrival time, in UTC microseconds, of the samples that the chart's
+// next PlotStripChart appends; STRIP_NO_TIME when it is not known (the
+// chart then counts frames).
+constexpr long long STRIP_NO_TIME = -0x7fffffffffffffffLL - 1;
+int SetStripChartTime(int panel, int chart, long long utc_microseconds);
+// Removes every sample and mark.
+int ClearStripChart(int panel, int chart);

@@ -73,7 +73,7 @@ int scan(RecordReader* r) {
     return -1;
 }
 
-void start(RecordReader* reader, FillBytes fill, void* input, size_t read_ahead) {
+void start(RecordReader* reader, FillBytes fill, void* input, size_t read_ahead, int64_t offset) {
     reader->fill = fill;
     reader->input = input;
     reader->read_ahead = std::min(read_ahead, READ_AHEAD_MAX);
@@ -81,18 +81,19 @@ void start(RecordReader* reader, FillBytes fill, void* input, size_t read_ahead)
     reader->error = 0;
     reader->skipped = 0;
     reader->begin = reader->end = 0;
-    reader->window_offset = 0;
-    reader->record_start = 0;
+    reader->window_offset = offset;
+    reader->record_start = offset;
 }
 
 } // namespace
 
-void start_reading(RecordReader* reader, std::FILE* stream, size_t read_ahead) {
-    start(reader, stream != nullptr ? read_stream : nullptr, stream, read_ahead);
+void start_reading(RecordReader* reader, std::FILE* stream, size_t read_ahead, int64_t offset) {
+    start(reader, stream != nullptr ? read_stream : nullptr, stream, read_ahead, offset);
 }
 
-void start_reading_from(RecordReader* reader, FillBytes fill, void* input) {
-    start(reader, fill, input, 0);
+void start_reading_from(RecordReader* reader, FillBytes fill, void* input, size_t read_ahead,
+                        int64_t offset) {
+    start(reader, fill, input, read_ahead, offset);
 }
 
 int next_record(RecordReader* reader, unsigned char* frame) {

@@ -43,14 +43,17 @@ struct RecordReader {
 };
 
 // Starts reading `stream` (or nothing, when null) from its current byte,
-// with nothing skipped and no error yet. Each read asks the stream for at
-// least `read_ahead` bytes: 0 asks for no more than the record in hand needs,
-// so a record from a slow pipe is delivered as soon as it is in.
-void start_reading(RecordReader* reader, std::FILE* stream, size_t read_ahead = 0);
+// which lies `offset` bytes into the input, with nothing skipped and no
+// error yet. Each read asks the stream for at least `read_ahead` bytes: 0
+// asks for no more than the record in hand needs, so a record from a slow
+// pipe is delivered as soon as it is in.
+void start_reading(RecordReader* reader, std::FILE* stream, size_t read_ahead = 0,
+                   int64_t offset = 0);
 
-// Starts reading whatever `fill` reads from `input`, asking it for no more
-// than the record in hand needs.
-void start_reading_from(RecordReader* reader, FillBytes fill, void* input);
+// Starts reading whatever `fill` reads from `input`, from `offset` bytes
+// into it, asking for at least `read_ahead` bytes at a time.
+void start_reading_from(RecordReader* reader, FillBytes fill, void* input, size_t read_ahead = 0,
+                        int64_t offset = 0);
 
 // One step of reading: returns 0 with the next record that passes the
 // checksum in `frame`; 1 after a record that fails it; 2 after passing over

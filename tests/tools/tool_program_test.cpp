@@ -36,7 +36,7 @@ const std::string DUMP_USAGE =
 const std::string SIM_USAGE = "usage: kxsim [--out FILE | --link NAME] [--count N] [--rate FPS] "
                               "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P] "
                               "[--start-time TIME] [--note N:TEXT]\n";
-const std::string VIEW_USAGE = "usage: kxview [RECORDING]\n";
+const std::string VIEW_USAGE = "usage: kxview [--speed RATE] [--start TIME|#N] [RECORDING]\n";
 
 std::string clean_report(int records) {
     std::string n = std::to_string(records);
@@ -131,6 +131,11 @@ TEST(CommandLines, UsageErrorsExit2WithTheReasonAndTheUsageLine) {
          "kxview: The following argument was not expected: b.dat\n" + VIEW_USAGE},
         {{"kxview", "--replay"},
          "kxview: The following argument was not expected: --replay\n" + VIEW_USAGE},
+        {{"kxview", "--speed", "7", "a.dat"},
+         "kxview: --speed: invalid value '7': expected 1, 5, 25, 100, 1000 (a second), 1x, "
+         "10x, 100x (as recorded) or max\n" +
+             VIEW_USAGE},
+        {{"kxview", "--speed", "max"}, "kxview: --speed requires RECORDING\n" + VIEW_USAGE},
     };
     for (const auto& [argv, err] : errors)
         EXPECT_EQ(outcome(run(argv)), outcome(2, "", err));

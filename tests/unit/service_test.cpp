@@ -52,6 +52,13 @@ const std::string BUDGET = "SetCtrlVal(1, PANEL_NFRAMES, ";
 const std::string CLEAR_GRAPH = "DeleteGraphPlot(1, PANEL_SPECTRUM, -1, 1)";
 const std::string CHARTS[] = {"PlotStripChart(1, PANEL_RATES, 20, 0, 0, 1)",
                               "PlotStripChart(1, PANEL_GROUP_CHART, 80, 0, 0, 6)"};
+// The time the charts' next samples came: `time` microseconds, as text.
+std::string at_time(const std::string& time, int chart) {
+    return std::string("SetStripChartTime(1, ") +
+           (chart == 0 ? "PANEL_RATES" : "PANEL_GROUP_CHART") + ", " + time + ")";
+}
+const std::string UNTIMED[] = {at_time("-9223372036854775808", 0),
+                               at_time("-9223372036854775808", 1)};
 const std::string PLOT = "PlotXY(1, PANEL_SPECTRUM, 208, 2, 3, 6, 0, 0, 1, 255)";
 const std::string RUN_ON = "SetCtrlAttribute(1, PANEL_NFRAMES, ATTR_RUN_STATE, 0)";
 const std::string RUN_ENDED = "SetCtrlAttribute(1, PANEL_NFRAMES, ATTR_RUN_STATE, 2)";
@@ -271,7 +278,7 @@ TEST_F(Service, FrameTurnLogsTheBytesFirstThenShowsTheFrame) {
         "SetCtrlVal(1, PANEL_WORD_12, 0)", "SetCtrlVal(1, PANEL_WORD_14, 0)",
         "SetCtrlVal(1, PANEL_SCALED_246, 0)", "SetCtrlVal(1, PANEL_SCALED_248, 0)",
         "SetCtrlVal(1, PANEL_SCALED_250, 0)", "SetCtrlVal(1, PANEL_WORD_252, 0)",
-        CHARTS[0], CHARTS[1],
+        at_time("1772600767233333", 0), CHARTS[0], at_time("1772600767233333", 1), CHARTS[1],
         "SetCtrlVal(1, PANEL_COUNT_MODE0, 0)", CLEAR_GRAPH, PLOT, BUDGET + "999)",
         "SetCtrlVal(1, PANEL_HEXDUMP, \"" + dump + "\")",
         R"(SetCtrlVal(1, PANEL_ARRIVAL, "05:06:07.233"))",
@@ -462,7 +469,7 @@ TEST_F(Service, ReplayPacesEveryAttemptAndShowsTheEnd) {
     std::fclose(recording);
     const std::string end = STATUS + R"("EOF on input file"))";
     const std::string shown_skipped = SKIPPED + skipped + ")";
-    EXPECT_EQ(after_set_up({"Delay(", BUDGET, SKIPPED, STATUS, "SetCtrlAttribute("}),
+    EXPECT_EQ(after_set_up({"Delay(", BUDGET, SKIPPED, STATUS, X_LOG}),
               (Texts{"Delay(0.2)", BUDGET + "9999)", shown_skipped, SHOWN_OK, "Delay(0.2)",
                      shown_skipped, end, X_LOG + "1)", "Delay(0.2)", shown_skipped, end}));
     EXPECT_TRUE(sink.bytes.empty());
@@ -501,14 +508,14 @@ const std::string WORD_252 = "SetCtrlVal(1, PANEL_WORD_252, 256)";
 // clang-format off
 const std::pair<unsigned char, Texts> MODE_CASES[] = { // the mode byte (only its low two bits count)
     {0x05, {"SetCtrlVal(1, PANEL_TENTH_246, -0.10000000149011612)",
-            "SetCtrlVal(1, PANEL_TENTH_248, 123.4000015258789)", WORD_252, CHARTS[0], CHARTS[1],
+            "SetCtrlVal(1, PANEL_TENTH_248, 123.4000015258789)", WORD_252, UNTIMED[0], CHARTS[0], UNTIMED[1], CHARTS[1],
             R"(SetCtrlVal(1, PANEL_TIME, "12:34:56.8"))"}},
     {0x02, {"SetCtrlVal(1, PANEL_SCALED_246, -9.999999747378752e-05)",
             "SetCtrlVal(1, PANEL_SCALED_248, 0.1234000027179718)",
-            "SetCtrlVal(1, PANEL_SCALED_250, 9.999999747378752e-05)", WORD_252, CHARTS[0], CHARTS[1],
+            "SetCtrlVal(1, PANEL_SCALED_250, 9.999999747378752e-05)", WORD_252, UNTIMED[0], CHARTS[0], UNTIMED[1], CHARTS[1],
             "SetCtrlVal(1, PANEL_COUNT_MODE2, 3.7967315571910003)"}},
     {0x07, {"SetCtrlVal(1, PANEL_TENTH_246, -0.10000000149011612)",
-            "SetCtrlVal(1, PANEL_TENTH_248, 123.4000015258789)", WORD_252, CHARTS[0], CHARTS[1],
+            "SetCtrlVal(1, PANEL_TENTH_248, 123.4000015258789)", WORD_252, UNTIMED[0], CHARTS[0], UNTIMED[1], CHARTS[1],
             "SetCtrlVal(1, PANEL_COUNT_MODE3, 3.7967315571910003)"}},
 };
 // clang-format on

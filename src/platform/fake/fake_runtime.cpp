@@ -59,8 +59,10 @@ struct Attribute {
 #define KX_CONTROL_NAME(id, number, class_name, need) NAMED(id),
 const std::map<int, const char*> CONTROL_NAMES = {KX_CONTROLS(KX_CONTROL_NAME)};
 #undef KX_CONTROL_NAME
-const std::map<int, const char*> ATTRIBUTE_NAMES = {NAMED(ATTR_RUN_STATE), NAMED(ATTR_XMAP_MODE),
-                                                    NAMED(ATTR_YMAP_MODE), NAMED(ATTR_DIMMED)};
+const std::map<int, const char*> ATTRIBUTE_NAMES = {
+    NAMED(ATTR_RUN_STATE), NAMED(ATTR_XMAP_MODE),  NAMED(ATTR_YMAP_MODE),
+    NAMED(ATTR_DIMMED),    NAMED(ATTR_VISIBLE),    NAMED(ATTR_MAX_VALUE),
+    NAMED(ATTR_TOOLTIP),   NAMED(ATTR_LABEL_TEXT), NAMED(ATTR_TITLE)};
 #undef NAMED
 
 // The name of `value` in `names`; a value without one stays a number.
@@ -306,6 +308,16 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     return 0;
 }
 
+int SetCtrlAttribute(int panel, int control, int attribute, const char* value) {
+    record("SetCtrlAttribute", {panel, Control{control}, Attribute{attribute}, value});
+    return 0;
+}
+
+int SetPanelAttribute(int panel, int attribute, const char* value) {
+    record("SetPanelAttribute", {panel, Attribute{attribute}, value});
+    return 0;
+}
+
 int SetAxisRange(int panel, int graph, int x_mode, double x_min, double x_max, int y_mode,
                  double y_min, double y_max) {
     record("SetAxisRange", {panel, Control{graph}, x_mode, x_min, x_max, y_mode, y_min, y_max});
@@ -335,5 +347,15 @@ int PlotStripChart(int panel, int chart, const void* data, int count, int start,
 
 int PlotStripChartMark(int panel, int chart, const char* label) {
     record("PlotStripChartMark", {panel, Control{chart}, label});
+    return 0;
+}
+
+int SetStripChartTime(int panel, int chart, long long utc_microseconds) {
+    record("SetStripChartTime", {panel, Control{chart}, static_cast<long>(utc_microseconds)});
+    return 0;
+}
+
+int ClearStripChart(int panel, int chart) {
+    record("ClearStripChart", {panel, Control{chart}});
     return 0;
 }

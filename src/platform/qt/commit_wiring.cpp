@@ -1,6 +1,7 @@
 #include "commit_wiring.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
@@ -50,6 +51,15 @@ template <class Input> void wire_input(int panel, int control, Input* input) {
     });
 }
 
+// A drag commits where it ends; a key or a click beside the handle commits
+// at once (its new value is in by the time the commit is answered).
+template <class Commit> void wire_slider(QAbstractSlider* slider, Commit commit) {
+    QObject::connect(slider, &QAbstractSlider::sliderReleased, slider, commit);
+    QObject::connect(slider, &QAbstractSlider::actionTriggered, slider, [=](int action) {
+        if (action != QAbstractSlider::SliderMove) commit();
+    });
+}
+
 void wire_control(int panel, int control, QWidget* widget) {
     auto commit = [=] { queue_commit(panel, control); };
     if (auto* whole = qobject_cast<IntInput*>(widget))
@@ -60,6 +70,8 @@ void wire_control(int panel, int control, QWidget* widget) {
         QObject::connect(button, &QAbstractButton::clicked, button, commit);
     else if (auto* choice = qobject_cast<QComboBox*>(widget))
         QObject::connect(choice, &QComboBox::activated, choice, commit);
+    else if (auto* slider = qobject_cast<QAbstractSlider*>(widget))
+        wire_slider(slider, commit);
     else if (auto* note = qobject_cast<QLineEdit*>(widget); note && control == PANEL_NOTE)
         // Enter adds the note, as its button does.
         QObject::connect(note, &QLineEdit::returnPressed, note,

@@ -1,5 +1,6 @@
 // GetCtrlVal, SetCtrlVal and SetCtrlAttribute.
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -63,6 +64,8 @@ bool read_value(QWidget* widget, double& value) {
         value = button->isChecked();
     else if (auto* choice = qobject_cast<QComboBox*>(widget))
         value = choice_value(choice, choice->currentIndex());
+    else if (auto* slider = qobject_cast<QAbstractSlider*>(widget))
+        value = slider->value();
     else
         return false;
     return true;
@@ -105,7 +108,10 @@ int show_number(QWidget* widget, double value, const QString& text) {
         button->setChecked(value != 0);
     else if (auto* choice = qobject_cast<QComboBox*>(widget))
         select_choice(choice, clamp_to_int(value));
-    else
+    else if (auto* slider = qobject_cast<QAbstractSlider*>(widget)) {
+        // The operator's drag goes on; its end commits where it stopped.
+        if (!slider->isSliderDown()) slider->setValue(clamp_to_int(value));
+    } else
         return show_text(widget, text);
     kxqt::mark_seen(widget);
     return 0;
@@ -143,6 +149,13 @@ int set_mapping(QWidget* widget, int attribute, int value) {
         graph->set_x_log(value == 1);
     else
         graph->set_y_log(value == 1);
+    return 0;
+}
+
+int set_maximum(QWidget* widget, int value) {
+    auto* slider = qobject_cast<QAbstractSlider*>(widget);
+    if (!slider) return FAILED;
+    slider->setMaximum(value);
     return 0;
 }
 
@@ -195,8 +208,24 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     switch (attribute) {
     case ATTR_RUN_STATE: set_run_state(widget, value); return 0;
     case ATTR_DIMMED: widget->setEnabled(value == 0); return 0;
+    case ATTR_VISIBLE: widget->setVisible(value != 0); return 0;
+    case ATTR_MAX_VALUE: return set_maximum(widget, value);
     case ATTR_XMAP_MODE:
     case ATTR_YMAP_MODE: return set_mapping(widget, attribute, value);
     default: return FAILED;
     }
+}
+
+int SetCtrlAttribute(int panel, int control, int attribute, const char* value) {
+    QWidget* widget = kxqt::control_widget(panel, control);
+    if (!widget || !value) return FAILED;
+    QString text = QString::fromUtf8(value);
+    if (attribute == ATTR_TOOLTIP)
+        widget->setToolTip(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget);
+             button && attribute == ATTR_LABEL_TEXT)
+        button->setText(text);
+    else
+        return FAILED;
+    return 0;
 }

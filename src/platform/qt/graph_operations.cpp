@@ -76,3 +76,12 @@ int PlotStripChartMark(int panel, int chart, const char* label) {
     target->mark(QString::fromUtf8(label));
     return 0;
 }
+
+int SetStripChartTime(int panel, int chart, long long utc_microseconds) {
+    (void)utc_microseconds;
+    return find<kxqt::StripChart>(panel, chart) ? 0 : FAILED;
+}
+
+int ClearStripChart(int panel, int chart) {
+    return find<kxqt::StripChart>(panel, chart) ? 0 : FAILED;
+}

@@ -45,6 +45,13 @@ int DisplayPanel(int panel) {
     return 0;
 }
 
+int SetPanelAttribute(int panel, int attribute, const char* value) {
+    QWidget* window = kxqt::panel_window(panel);
+    if (!window || !value || attribute != ATTR_TITLE) return -1;
+    window->setWindowTitle(QString::fromUtf8(value));
+    return 0;
+}
+
 int DiscardPanel(int panel) {
     QWidget* window = kxqt::remove_panel(panel);
     if (!window) return -1;
