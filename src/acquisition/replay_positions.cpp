@@ -56,6 +56,8 @@ void start_positions(std::FILE* recording, JournalReading* journal) {
     bool regular = descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
     p().descriptor = regular ? descriptor : -1;
     p().size = regular ? status.st_size : 0;
+    p().offsets.clear();
+    p().times.clear();
     take_journal(journal);
     // Right after a good record the reader stands where a replay from the
     // start would: so the scan goes on from there.

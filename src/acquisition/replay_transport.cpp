@@ -62,9 +62,18 @@ void show_play_label(int panel) {
     SetCtrlAttribute(panel, PANEL_PLAY, ATTR_LABEL_TEXT, t().playing ? "Pause" : "Play");
 }
 
+// From here on the status line says where the spectrum begins.
+void spectrum_from(int64_t number) {
+    if (number == 0)
+        std::snprintf(t().status, sizeof t().status, " ");
+    else
+        std::snprintf(t().status, sizeof t().status, "spectrum from frame %" PRId64, number);
+}
+
 // Goes to frame `number`: the strip charts show the frames before it, the
 // spectrum starts afresh with it, and it is read at once, paused or not.
 void jump_to(int panel, int64_t number, SpectrumStore* store) {
+    if (known_frames() == 0) return;
     number = std::clamp<int64_t>(number, 0, known_frames() - 1);
     if (!move_reader_to(number, t().recording)) return;
     ClearStripChart(panel, PANEL_RATES);
@@ -80,7 +89,7 @@ void jump_to(int panel, int64_t number, SpectrumStore* store) {
         mark_replayed_notes(panel, offset + FRAME_SIZE);
     }
     reset_spectrum(panel, store);
-    t().spectrum_from = number;
+    spectrum_from(number);
     t().frame = number - 1;
     t().at_end = false;
     t().step = true;
@@ -125,8 +134,18 @@ int replay_frame(unsigned char* frame) {
 }
 
 void offer_transport(int panel, int source) {
+    bool offered = false;
     for (int control : TRANSPORT_CONTROLS)
-        SetCtrlAttribute(panel, control, ATTR_VISIBLE, source == SOURCE_REPLAY);
+        offered |= SetCtrlAttribute(panel, control, ATTR_VISIBLE, source == SOURCE_REPLAY) >= 0;
+    // In replay the transport takes the place of the note, which a recording
+    // never takes; a panel file without a transport keeps its greyed note.
+    if (source != SOURCE_REPLAY || !offered) return;
+    SetCtrlAttribute(panel, PANEL_NOTE, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(panel, PANEL_ADD_NOTE, ATTR_VISIBLE, 0);
+    // The transport's keys (Space, arrows, Home, End) would edit an input
+    // that had the focus; the slider leaves them to the transport, and takes
+    // Page Up and Page Down itself.
+    SetActiveCtrl(panel, PANEL_POSITION);
 }
 
 void set_up_transport(int panel, SpectrumStore* store) {
@@ -136,7 +155,7 @@ void set_up_transport(int panel, SpectrumStore* store) {
     }
     SetCtrlVal(panel, PANEL_SPEED, t().speed);
     show_play_label(panel);
-    t().spectrum_from = t().frame + 1;
+    spectrum_from(t().frame + 1);
     if (t().start_at >= 0) jump_to(panel, t().start_at, store);
     t().start_at = -1;
     show_position(panel);
@@ -153,12 +172,15 @@ void show_position(int panel) {
                      ? std::snprintf(text, sizeof text, "frame %" PRId64 " of %" PRId64, shown,
                                      known_frames())
                      : std::snprintf(text, sizeof text, "frame %" PRId64, shown);
-    if (kx.arrival != NO_TIME)
-        length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length),
-                                ", came %s", utc_text(kx.arrival).c_str());
-    if (t().spectrum_from > 0)
-        std::snprintf(text + length, sizeof text - static_cast<size_t>(length),
-                      "; spectrum from frame %" PRId64, t().spectrum_from);
+    if (kx.arrival != NO_TIME) {
+        // "YYYY-MM-DD hh:mm:ss": the arrival field beside has the milliseconds.
+        constexpr int SECONDS_LENGTH = 19;
+        char time[UTC_TEXT_BYTES];
+        format_utc(kx.arrival, time);
+        time[10] = ' ';
+        std::snprintf(text + length, sizeof text - static_cast<size_t>(length), ", %.*s",
+                      SECONDS_LENGTH, time);
+    }
     SetCtrlVal(panel, PANEL_POSITION_TEXT, text);
     if (t().slider_end != known_frames()) {
         t().slider_end = known_frames();
@@ -167,6 +189,8 @@ void show_position(int panel) {
     }
     SetCtrlVal(panel, PANEL_POSITION, static_cast<int>(shown));
 }
+
+const char* frame_status() { return t().status; }
 
 bool answer_transport(int panel, int control, SpectrumStore* store) {
     int value = 0;

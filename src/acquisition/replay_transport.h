@@ -25,7 +25,7 @@ struct ReplayTransport {
     bool at_end = false; // the last read found no more frames
     int speed = SPEED_STANDARD;
     int64_t frame = -1;        // the number of the frame in hand among the good ones, from 0
-    int64_t spectrum_from = 0; // the number of the first frame the spectrum holds
+    char status[48] = " ";     // the status line's text for a frame shown
     int64_t start_at = -1;     // a frame to go to when the first pass starts
     double last_attempt = 0.0; // Timer() at the last read: the pace counts from it
     int64_t slider_end = -1;   // the frames the position slider spans
@@ -48,6 +48,10 @@ void set_up_transport(int panel, SpectrumStore* store);
 
 // Shows where the replay stands: the slider and "frame N of M".
 void show_position(int panel);
+
+// What the status line says with a frame shown: nothing, or, once the
+// spectrum no longer starts at the recording's first frame, where it does.
+const char* frame_status();
 
 // Answers a commit on a transport control. False for another control.
 bool answer_transport(int panel, int control, SpectrumStore* store);

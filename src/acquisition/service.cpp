@@ -289,7 +289,7 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
                     : replay_read_error() != 0 ? "read error on input file"
                                                : "EOF on input file";
     } else if (result == 0) {
-        kx.status = " ";
+        kx.status = source == SOURCE_REPLAY ? frame_status() : " ";
         frm_process(kx.frame, store, panel, kx.settings.accumulate);
         refresh_spectrum(panel, store);
         build_dump();

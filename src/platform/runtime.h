@@ -82,6 +82,8 @@ int SetCtrlVal(int panel, int control, double value);
 int SetCtrlVal(int panel, int control, const char* value);
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int SetCtrlAttribute(int panel, int control, int attribute, const char* value);
+// Gives `control` the keyboard focus: keys go to it first.
+int SetActiveCtrl(int panel, int control);
 int SetPanelAttribute(int panel, int attribute, const char* value);
 
 // Graph and strip charts -----------------------------------------------------

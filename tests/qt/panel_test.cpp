@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTimer>
 #include <QToolTip>
 #include <cmath>
 #include <csignal>
@@ -20,10 +21,12 @@
 
 #include "files.h"
 #include "frame_source.h"
+#include "frames.h"
 #include "inputs.h"
 #include "journal_reader.h"
 #include "kxview_storage.h"
 #include "panel_fixture.h"
+#include "replay_transport.h"
 #include "run_journal.h"
 #include "service.h"
 #include "strip_chart.h"
@@ -165,6 +168,11 @@ TEST_F(PanelTest, EachGestureQueuesOneCommitWithTheValueItLeaves) {
         QTest::keyClick(input, key);
     };
     auto down = [=] { QTest::keyClick(accumulate, Qt::Key_Down); };
+    // A shortcut clicks its button as the eye can follow, a moment later.
+    auto key = [this](Qt::Key pressed) {
+        QTest::keyClick(window()->focusWidget(), pressed);
+        EXPECT_TRUE(QTest::qWaitFor([] { return kxqt::queued_commits() > 0; }));
+    };
     struct Step {
         const char* gesture;
         Commits committed;
@@ -190,6 +198,26 @@ TEST_F(PanelTest, EachGestureQueuesOneCommitWithTheValueItLeaves) {
         {"window close", {PANEL_QUIT}, 0, [&] { EXPECT_FALSE(window()->close()); }},
         {"SIGINT", {PANEL_QUIT}, 0, [] { std::raise(SIGINT); }},
         {"SIGTERM", {PANEL_QUIT}, 0, [] { std::raise(SIGTERM); }},
+        // The transport's keys, with the focus where a replay puts it.
+        {"Space",
+         {PANEL_PLAY},
+         0,
+         [&] { SetActiveCtrl(panel, PANEL_POSITION), key(Qt::Key_Space); }},
+        {"left arrow", {PANEL_STEP_BACK}, 0, [&] { key(Qt::Key_Left); }},
+        {"right arrow", {PANEL_STEP_FORWARD}, 0, [&] { key(Qt::Key_Right); }},
+        {"Home", {PANEL_TO_START}, 0, [&] { key(Qt::Key_Home); }},
+        {"End", {PANEL_TO_END}, 0, [&] { key(Qt::Key_End); }},
+        {"a page along the slider",
+         {PANEL_POSITION},
+         100,
+         [&] {
+             SetCtrlAttribute(panel, PANEL_POSITION, ATTR_MAX_VALUE, 1000);
+             QTest::keyClick(widget<QWidget>(PANEL_POSITION), Qt::Key_PageUp);
+         }},
+        {"a faster speed",
+         {PANEL_SPEED},
+         5,
+         [&] { QTest::keyClick(widget<QWidget>(PANEL_SPEED), Qt::Key_Down); }},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.gesture);
@@ -400,6 +428,39 @@ TEST(PanelLoad, AnOlderPanelFileWithoutTheNoteControlsStillLoads) {
     int panel = LoadPanel(0, "kx.uir", PANEL);
     ASSERT_GT(panel, 0) << PanelLoadError();
     EXPECT_LT(SetCtrlVal(panel, PANEL_ARRIVAL, "2026-03-04T05:06:07.000000Z"), 0);
+    DiscardPanel(panel);
+}
+
+// A panel file made before the replay's transport replays as before, its
+// note greyed out; kxview plays it at the speed its command line gave.
+TEST(PanelLoad, AnOlderPanelFileWithoutTheTransportReplaysAsBefore) {
+    ScratchDirectory directory;
+    WorkingDirectory here(directory.root());
+    QFile::copy(QStringLiteral(KX_OLDER_PANEL_FILE), QStringLiteral("kx.uir"));
+    ASSERT_EQ(OpenDisplay(), 0);
+    int panel = LoadPanel(0, "kx.uir", PANEL);
+    ASSERT_GT(panel, 0) << PanelLoadError();
+    fresh_storage();
+    Bytes frames;
+    for (int n : {1, 2, 3})
+        frames = joined(frames,
+                        sealed(frame_with(0, {0xEB, 0x90, 0, 0, static_cast<unsigned char>(n)})));
+    std::FILE* recording = file_of(frames);
+    start_frames(SOURCE_REPLAY, recording);
+    kx.transport.speed = SPEED_FASTEST;
+    offer_transport(panel, SOURCE_REPLAY);
+    auto* status = qobject_cast<QLineEdit*>(kxqt::control_widget(panel, PANEL_STATUS));
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (status->text() == "EOF on input file") kxqt::queue_commit(panel, PANEL_QUIT);
+    });
+    watch.start(10);
+    EXPECT_EQ(service(panel, SOURCE_REPLAY, &kx.store), 1);
+    std::fclose(recording);
+    EXPECT_EQ(kx.store.mode_frames[0], 3);
+    auto* note = kxqt::control_widget(panel, PANEL_NOTE);
+    EXPECT_TRUE(note->isVisibleTo(note->window()));
+    EXPECT_FALSE(note->isEnabled());
     DiscardPanel(panel);
 }
 

@@ -313,6 +313,11 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char* value) {
     return 0;
 }
 
+int SetActiveCtrl(int panel, int control) {
+    record("SetActiveCtrl", {panel, Control{control}});
+    return 0;
+}
+
 int SetPanelAttribute(int panel, int attribute, const char* value) {
     record("SetPanelAttribute", {panel, Attribute{attribute}, value});
     return 0;

@@ -152,6 +152,13 @@ int set_mapping(QWidget* widget, int attribute, int value) {
     return 0;
 }
 
+// A label that names a control comes and goes with it.
+void set_visible(QWidget* widget, bool visible) {
+    widget->setVisible(visible);
+    for (QLabel* label : widget->window()->findChildren<QLabel*>())
+        if (label->buddy() == widget) label->setVisible(visible);
+}
+
 int set_maximum(QWidget* widget, int value) {
     auto* slider = qobject_cast<QAbstractSlider*>(widget);
     if (!slider) return FAILED;
@@ -208,7 +215,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     switch (attribute) {
     case ATTR_RUN_STATE: set_run_state(widget, value); return 0;
     case ATTR_DIMMED: widget->setEnabled(value == 0); return 0;
-    case ATTR_VISIBLE: widget->setVisible(value != 0); return 0;
+    case ATTR_VISIBLE: set_visible(widget, value != 0); return 0;
     case ATTR_MAX_VALUE: return set_maximum(widget, value);
     case ATTR_XMAP_MODE:
     case ATTR_YMAP_MODE: return set_mapping(widget, attribute, value);
@@ -227,5 +234,12 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char* value) {
         button->setText(text);
     else
         return FAILED;
+    return 0;
+}
+
+int SetActiveCtrl(int panel, int control) {
+    QWidget* widget = kxqt::control_widget(panel, control);
+    if (!widget) return FAILED;
+    widget->setFocus(Qt::OtherFocusReason);
     return 0;
 }
