@@ -16,6 +16,7 @@
 #include "controls.h"
 #include "graph.h"
 #include "inputs.h"
+#include "paint_pace.h"
 #include "panel_registry.h"
 #include "runtime.h"
 
@@ -86,7 +87,7 @@ int show_text(QWidget* widget, const QString& text) {
         line->setText(text);
         line->setCursorPosition(0);
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
-        box->setPlainText(text);
+        if (!kxqt::show_at_paint(box, text)) box->setPlainText(text);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(text);
     } else {

@@ -3,9 +3,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "plot_view.h"
 
@@ -36,6 +40,16 @@ class PaintPacer : public QObject {
         window->installEventFilter(this);
     }
 
+    void show_at_paint(QPlainTextEdit* box, const QString& text) {
+        auto held = std::find_if(texts_.begin(), texts_.end(),
+                                 [&](const auto& pending) { return pending.first == box; });
+        if (held != texts_.end())
+            held->second = text;
+        else
+            texts_.emplace_back(box, text);
+        request();
+    }
+
     void request() {
         if (timer_->isActive()) return;
         qint64 since = clock_.elapsed() - last_paint_;
@@ -63,6 +77,9 @@ class PaintPacer : public QObject {
     void paint() {
         // Qt keeps what is dirty meanwhile; showing the window asks again.
         if (!window_->isVisible() || window_->isMinimized()) return;
+        for (const auto& [box, text] : texts_)
+            if (!box.isNull()) box->setPlainText(text);
+        texts_.clear();
         for (PlotView* view : window_->findChildren<PlotView*>())
             view->refresh();
         painting_ = true;
@@ -77,6 +94,8 @@ class PaintPacer : public QObject {
     QElapsedTimer clock_;
     qint64 last_paint_ = -PAINT_INTERVAL_MS;
     bool painting_ = false;
+    // The latest text of each box, not yet shown.
+    std::vector<std::pair<QPointer<QPlainTextEdit>, QString>> texts_;
 };
 
 PaintPacer* pacer_of(QWidget* window) {
@@ -94,6 +113,13 @@ bool request_paint(QWidget* widget) {
     PaintPacer* pacer = pacer_of(widget->window());
     if (!pacer) return false;
     pacer->request();
+    return true;
+}
+
+bool show_at_paint(QPlainTextEdit* box, const QString& text) {
+    PaintPacer* pacer = pacer_of(box->window());
+    if (!pacer) return false;
+    pacer->show_at_paint(box, text);
     return true;
 }
 

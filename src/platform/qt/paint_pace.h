@@ -4,6 +4,8 @@
 // not at all while it is hidden or minimised.
 #pragma once
 
+class QPlainTextEdit;
+class QString;
 class QWidget;
 
 namespace kxqt {
@@ -15,5 +17,10 @@ void pace_painting(QWidget* window);
 // Asks for a paint of the paced window that holds `widget`, within the pace.
 // False when that window is not paced.
 bool request_paint(QWidget* widget);
+
+// Gives `box` its text just before the paced window that holds it paints:
+// a long text is laid out once a picture, however often it changes in
+// between. False when that window is not paced.
+bool show_at_paint(QPlainTextEdit* box, const QString& text);
 
 } // namespace kxqt
