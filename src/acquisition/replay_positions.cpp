@@ -125,6 +125,10 @@ bool read_frame_at(int64_t number, unsigned char* frame) {
 }
 
 int64_t find_start(const std::string& start, std::string* why) {
+    if (!positions_seekable()) {
+        *why = "a recording read through a pipe plays from its start";
+        return -1;
+    }
     if (!start.empty() && start[0] == '#') {
         int64_t number = -1;
         auto [end, error] = std::from_chars(start.data() + 1, start.data() + start.size(), number);

@@ -233,6 +233,9 @@ TEST_F(Transport, APipePlaysForwardOnly) {
     close(ends[1]);
     std::FILE* piped = fdopen(ends[0], "rb");
     start_frames(SOURCE_REPLAY, piped);
+    std::string why;
+    EXPECT_EQ(find_start("#1", &why), -1);
+    EXPECT_EQ(why, "a recording read through a pipe plays from its start");
     replay({0, 0, PANEL_TO_START, 0});
     std::fclose(piped);
     EXPECT_EQ(kx.frame[4], 2);
