@@ -314,6 +314,19 @@ TEST_F(CommaLocalePanelTest, NumbersHaveADecimalPointAndTheRestIsRefusedVisibly)
         {PANEL_XMAX, "1.000", Qt::Key_Return, "3000", 3000, not_whole.arg("1.000")},
         {PANEL_XMIN, "1,5", Qt::Key_Tab, "0", 0, not_whole.arg("1,5")},
         {PANEL_NFRAMES, "-", Qt::Key_Return, "10000", 10000, not_whole.arg("-")},
+        // Each limit is in range, the least step beyond it is not.
+        {PANEL_XMAX, "100000", Qt::Key_Return, "100000", 100000, {}},
+        {PANEL_XMAX, "100001", Qt::Key_Return, "100000", 100000,
+         out_of_range.arg("100001", "-100000", "100000")},
+        {PANEL_XMIN, "-100000", Qt::Key_Return, "-100000", -100000, {}},
+        {PANEL_XMIN, "-100001", Qt::Key_Return, "-100000", -100000,
+         out_of_range.arg("-100001", "-100000", "100000")},
+        {PANEL_YMAX, "1e9", Qt::Key_Return, "1e+09", 1e9, {}},
+        {PANEL_YMAX, "1000000000.1", Qt::Key_Return, "1e+09", 1e9,
+         out_of_range.arg("1000000000.1", "-1e+09", "1e+09")},
+        {PANEL_YMIN, "-1e9", Qt::Key_Return, "-1e+09", -1e9, {}},
+        {PANEL_YMIN, "-1000000000.1", Qt::Key_Return, "-1e+09", -1e9,
+         out_of_range.arg("-1000000000.1", "-1e+09", "1e+09")},
     };
     SetCtrlVal(panel, PANEL_NFRAMES, 10000);
     for (const Case& c : cases) {
