@@ -234,7 +234,12 @@ TEST_F(PanelTest, ProgramWritesWaitWhileTheOperatorTypes) {
         QTest::keyClick(input, c.key);
         EXPECT_EQ(input->text(), QLatin1String(c.shown));
         EXPECT_EQ(commits(), c.committed);
-        // The edit is over, though the field keeps the focus.
+        // The edit is over, though the field keeps the focus: Escape has
+        // nothing to cancel and is left to the window.
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(input, &escape);
+        EXPECT_FALSE(escape.isAccepted());
+        EXPECT_EQ(input->text(), QLatin1String(c.shown));
         SetCtrlVal(panel, c.control, 74);
         EXPECT_EQ(input->text(), QStringLiteral("74"));
     }
