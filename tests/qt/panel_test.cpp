@@ -221,6 +221,7 @@ TEST_F(PanelTest, ProgramWritesWaitWhileTheOperatorTypes) {
         Commits committed;
     };
     for (Case c : {Case{PANEL_NFRAMES, Qt::Key_Return, "75", {PANEL_NFRAMES}},
+                   Case{PANEL_NFRAMES, Qt::Key_Up, "175", {PANEL_NFRAMES}}, // a step of 100
                    Case{PANEL_NFRAMES, Qt::Key_Escape, "952", {}},
                    Case{PANEL_YMAX, Qt::Key_Escape, "952", {}}}) {
         SCOPED_TRACE(c.shown);
