@@ -20,6 +20,11 @@ TEST(SerialPort, VanishedDeviceFailsAfterTheTimeOutAndIsReadAgainWhenBack) {
     PtyLink line, again;
     ASSERT_TRUE(line.open("COM1", &error)) << error;
     ASSERT_EQ(OpenComConfig(1, "COM1", 19200, 0, 8, 1, 0, 0), 0);
+    // A byte a call, with the next one waiting, is left for the next read.
+    const unsigned char two[] = {0xA5, 0x5A};
+    ASSERT_EQ(line.send(two, 2, 2000), Delivery::sent);
+    EXPECT_EQ(ComRdByte(1), 0xA5);
+    EXPECT_EQ(ComRdByte(1), 0x5A);
     ASSERT_EQ(SetComTime(1, 0.2), 0);
     // Unplugged while a read waits with 100 bytes in: the line hangs up and
     // the device's name goes away. The bytes that came are read all the same.
