@@ -1,6 +1,7 @@
 // The serial port over real pseudo-terminals, linked as COM1 in a temporary
 // working directory.
 #include <QTimer>
+#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "files.h"
+#include "line_claim.h"
 #include "pty_link.h"
 #include "runtime.h"
 
@@ -87,4 +89,23 @@ TEST(SerialPort, ReopenTakesNeitherAReusedPseudoTerminalNumberNorAHeldLine) {
     EXPECT_EQ(read_while_fed(), 256);
     EXPECT_EQ(buffer, frame);
     CloseCom(1);
+}
+
+// The holder of a line is told by the kernel's table of locks (which knows
+// any file's), and never guessed: a lock held elsewhere names nobody here.
+TEST(SerialPort, AHeldLineNamesTheProcessHoldingItsLockAndNoOtherOne) {
+    ScratchDirectory directory;
+    const std::string held = directory / "held", unheld = directory / "unheld";
+    write_file(held, "");
+    write_file(unheld, "");
+    int holder = open(held.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {held, "process " + std::to_string(getpid()) + " (kx_qt_tests)"},
+        {unheld, "another program"},
+    };
+    for (const auto& [path, who] : cases)
+        EXPECT_EQ(kxqt::describe_claim_failure("COM1", path.c_str(), EBUSY),
+                  "COM1 -> " + std::filesystem::canonical(path).string() + ": in use by " + who);
+    close(holder);
 }
