@@ -157,6 +157,22 @@ TEST_F(GraphTest, StripChartsSpreadEachCallOverTheirTracesAndKeepTheirHistory) {
     }
     EXPECT_EQ(widget<kxqt::StripChart>(PANEL_RATES)->csv(),
               header + '\n' + row + "\n1" + QStringLiteral(",0.1").repeated(20) + '\n');
+    // Every row held names its own frame, frames of any length scrolling
+    // out; a rebuilt chart counts from 0 again, and quotes a name that
+    // holds a comma or a quote.
+    kxqt::StripChart chart;
+    chart.set_history_length(4);
+    for (const std::vector<double>& frame : {std::vector<double>{1, 2}, {3}, {4}, {5, 6}})
+        chart.append(frame);
+    EXPECT_EQ(chart.csv(), QStringLiteral("frame,trace 1\n1,3\n2,4\n3,5\n3,6\n"));
+    chart.set_traces(2);
+    chart.set_trace_names({"say \"hi\"", "a,b"});
+    std::vector<double> long_frame(16); // twice the history
+    std::iota(long_frame.begin(), long_frame.end(), 1);
+    chart.append(long_frame);
+    chart.append({17, 18});
+    EXPECT_EQ(chart.csv(), QStringLiteral("frame,\"say \"\"hi\"\"\",\"a,b\"\n"
+                                          "0,11,12\n0,13,14\n0,15,16\n1,17,18\n"));
 }
 
 TEST_F(GraphTest, BurstOfFramesReplotsEachChangedPlotOnceAndNeverHalfDone) {

@@ -251,6 +251,7 @@ TEST_F(PanelTest, ProgramWritesWaitWhileTheOperatorTypes) {
         Commits committed;
     };
     for (Case c : {Case{PANEL_NFRAMES, Qt::Key_Return, "75", {PANEL_NFRAMES}},
+                   Case{PANEL_NFRAMES, Qt::Key_Up, "175", {PANEL_NFRAMES}}, // a step of 100
                    Case{PANEL_NFRAMES, Qt::Key_Escape, "952", {}},
                    Case{PANEL_YMAX, Qt::Key_Escape, "952", {}}}) {
         SCOPED_TRACE(c.shown);
@@ -264,7 +265,12 @@ TEST_F(PanelTest, ProgramWritesWaitWhileTheOperatorTypes) {
         QTest::keyClick(input, c.key);
         EXPECT_EQ(input->text(), QLatin1String(c.shown));
         EXPECT_EQ(commits(), c.committed);
-        // The edit is over, though the field keeps the focus.
+        // The edit is over, though the field keeps the focus: Escape has
+        // nothing to cancel and is left to the window.
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(input, &escape);
+        EXPECT_FALSE(escape.isAccepted());
+        EXPECT_EQ(input->text(), QLatin1String(c.shown));
         SetCtrlVal(panel, c.control, 74);
         EXPECT_EQ(input->text(), QStringLiteral("74"));
     }
@@ -344,6 +350,19 @@ TEST_F(CommaLocalePanelTest, NumbersHaveADecimalPointAndTheRestIsRefusedVisibly)
         {PANEL_XMAX, "1.000", Qt::Key_Return, "3000", 3000, not_whole.arg("1.000")},
         {PANEL_XMIN, "1,5", Qt::Key_Tab, "0", 0, not_whole.arg("1,5")},
         {PANEL_NFRAMES, "-", Qt::Key_Return, "10000", 10000, not_whole.arg("-")},
+        // Each limit is in range, the least step beyond it is not.
+        {PANEL_XMAX, "100000", Qt::Key_Return, "100000", 100000, {}},
+        {PANEL_XMAX, "100001", Qt::Key_Return, "100000", 100000,
+         out_of_range.arg("100001", "-100000", "100000")},
+        {PANEL_XMIN, "-100000", Qt::Key_Return, "-100000", -100000, {}},
+        {PANEL_XMIN, "-100001", Qt::Key_Return, "-100000", -100000,
+         out_of_range.arg("-100001", "-100000", "100000")},
+        {PANEL_YMAX, "1e9", Qt::Key_Return, "1e+09", 1e9, {}},
+        {PANEL_YMAX, "1000000000.1", Qt::Key_Return, "1e+09", 1e9,
+         out_of_range.arg("1000000000.1", "-1e+09", "1e+09")},
+        {PANEL_YMIN, "-1e9", Qt::Key_Return, "-1e+09", -1e9, {}},
+        {PANEL_YMIN, "-1000000000.1", Qt::Key_Return, "-1e+09", -1e9,
+         out_of_range.arg("-1000000000.1", "-1e+09", "1e+09")},
     };
     SetCtrlVal(panel, PANEL_NFRAMES, 10000);
     for (const Case& c : cases) {

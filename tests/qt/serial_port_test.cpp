@@ -1,6 +1,7 @@
 // The serial port over real pseudo-terminals, linked as COM1 in a temporary
 // working directory.
 #include <QTimer>
+#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "files.h"
+#include "line_claim.h"
 #include "pty_link.h"
 #include "runtime.h"
 
@@ -20,6 +22,11 @@ TEST(SerialPort, VanishedDeviceFailsAfterTheTimeOutAndIsReadAgainWhenBack) {
     PtyLink line, again;
     ASSERT_TRUE(line.open("COM1", &error)) << error;
     ASSERT_EQ(OpenComConfig(1, "COM1", 19200, 0, 8, 1, 0, 0), 0);
+    // A byte a call, with the next one waiting, is left for the next read.
+    const unsigned char two[] = {0xA5, 0x5A};
+    ASSERT_EQ(line.send(two, 2, 2000), Delivery::sent);
+    EXPECT_EQ(ComRdByte(1), 0xA5);
+    EXPECT_EQ(ComRdByte(1), 0x5A);
     ASSERT_EQ(SetComTime(1, 0.2), 0);
     // Unplugged while a read waits with 100 bytes in: the line hangs up and
     // the device's name goes away. The bytes that came are read all the same.
@@ -82,4 +89,23 @@ TEST(SerialPort, ReopenTakesNeitherAReusedPseudoTerminalNumberNorAHeldLine) {
     EXPECT_EQ(read_while_fed(), 256);
     EXPECT_EQ(buffer, frame);
     CloseCom(1);
+}
+
+// The holder of a line is told by the kernel's table of locks (which knows
+// any file's), and never guessed: a lock held elsewhere names nobody here.
+TEST(SerialPort, AHeldLineNamesTheProcessHoldingItsLockAndNoOtherOne) {
+    ScratchDirectory directory;
+    const std::string held = directory / "held", unheld = directory / "unheld";
+    write_file(held, "");
+    write_file(unheld, "");
+    int holder = open(held.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {held, "process " + std::to_string(getpid()) + " (kx_qt_tests)"},
+        {unheld, "another program"},
+    };
+    for (const auto& [path, who] : cases)
+        EXPECT_EQ(kxqt::describe_claim_failure("COM1", path.c_str(), EBUSY),
+                  "COM1 -> " + std::filesystem::canonical(path).string() + ": in use by " + who);
+    close(holder);
 }

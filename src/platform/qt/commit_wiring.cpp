@@ -37,7 +37,9 @@ class CloseToQuit : public QObject {
 // Enter always commits; leaving the field commits only an edited value.
 template <class Input> void wire_input(int panel, int control, Input* input) {
     mark_seen(input);
+    // A step commits the operator's value: a write held meanwhile is dropped.
     QObject::connect(input, &Input::stepped, input, [=] {
+        end_edit(input);
         mark_seen(input);
         queue_commit(panel, control);
     });
