@@ -75,6 +75,7 @@ struct Arg {
     std::string text;
     Arg(int value) : text(std::to_string(value)) {}
     Arg(long value) : text(std::to_string(value)) {}
+    Arg(long long value) : text(std::to_string(value)) {}
     Arg(double value) : text(number(value)) {}
     Arg(const char* value) : text(std::string("\"") + value + "\"") {}
     Arg(Control control) : text(name_of(CONTROL_NAMES, control.id)) {}
@@ -335,5 +336,15 @@ int PlotStripChart(int panel, int chart, const void* data, int count, int start,
 
 int PlotStripChartMark(int panel, int chart, const char* label) {
     record("PlotStripChartMark", {panel, Control{chart}, label});
+    return 0;
+}
+
+int SetStripChartTime(int panel, int chart, long long utc_microseconds) {
+    record("SetStripChartTime", {panel, Control{chart}, utc_microseconds});
+    return 0;
+}
+
+int ClearStripChart(int panel, int chart) {
+    record("ClearStripChart", {panel, Control{chart}});
     return 0;
 }

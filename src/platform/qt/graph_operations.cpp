@@ -1,4 +1,4 @@
-// SetAxisRange, DeleteGraphPlot, PlotXY, PlotStripChart and PlotStripChartMark.
+// SetAxisRange, DeleteGraphPlot, PlotXY and the strip chart operations.
 #include <QList>
 #include <cmath>
 
@@ -74,5 +74,21 @@ int PlotStripChartMark(int panel, int chart, const char* label) {
     auto* target = find<kxqt::StripChart>(panel, chart);
     if (!target || !label) return FAILED;
     target->mark(QString::fromUtf8(label));
+    return 0;
+}
+
+static_assert(STRIP_NO_TIME == kxqt::StripHistory::NO_TIME);
+
+int SetStripChartTime(int panel, int chart, long long utc_microseconds) {
+    auto* target = find<kxqt::StripChart>(panel, chart);
+    if (!target) return FAILED;
+    target->set_time(utc_microseconds);
+    return 0;
+}
+
+int ClearStripChart(int panel, int chart) {
+    auto* target = find<kxqt::StripChart>(panel, chart);
+    if (!target) return FAILED;
+    target->clear();
     return 0;
 }
