@@ -56,10 +56,13 @@ void StripHistory::set_capacity(int frames) {
 void StripHistory::append(const double* values, int count, int64_t time_us) {
     count = std::max(count, 0);
     bool was_timed = timed();
-    while (static_cast<int>(frames_.size()) >= capacity_)
-        drop_oldest();
     int rows = (count + traces_ - 1) / traces_;
     reserve_rows(rows);
+    rows = static_cast<int>(std::min<int64_t>(rows, row_capacity_));
+    count = std::min(count, rows * traces_);
+    while (!frames_.empty() && (static_cast<int>(frames_.size()) >= capacity_ ||
+                                end_row_ - first_row_ + rows > row_capacity_))
+        drop_oldest();
     for (int r = 0; r < rows; ++r)
         write_row(end_row_ + r, values + r * traces_, std::min(traces_, count - r * traces_));
     frames_.push_back({0.0, 0.0, end_row_, rows, next_number_++, time_us});
@@ -81,7 +84,8 @@ void StripHistory::drop_oldest() {
 // is sized again only when that most or the history length changes.
 void StripHistory::reserve_rows(int rows_per_frame) {
     rows_per_frame_ = std::max(rows_per_frame_, rows_per_frame);
-    int64_t wanted = std::max<int64_t>(int64_t{capacity_} * rows_per_frame_, BLOCK);
+    int64_t wanted = std::min<int64_t>(int64_t{capacity_} * rows_per_frame_, MAX_VALUES / traces_);
+    wanted = std::max<int64_t>(wanted, BLOCK);
     wanted = (wanted + BLOCK - 1) / BLOCK * BLOCK;
     if (wanted != row_capacity_) reallocate(wanted, wide_);
 }

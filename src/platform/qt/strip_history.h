@@ -78,6 +78,9 @@ class StripHistory {
     // Rows are summarised per block of this many, so that a column of many
     // rows costs a block's summary, not every row.
     static constexpr int BLOCK = 64;
+    // Values held at most, whatever a caller appends: a frame of absurd
+    // size costs older frames and its own tail, not all the memory.
+    static constexpr int64_t MAX_VALUES = int64_t{1} << 24;
 
     void drop_oldest();
     void reserve_rows(int rows_per_frame);
