@@ -6,6 +6,8 @@
 // examines only the results it needs (see the callers).
 #pragma once
 
+#include <cstdint>
+
 // Data type codes of the arrays given to PlotXY and PlotStripChart.
 enum DataType {
     TYPE_INT32 = 1,
@@ -104,10 +106,13 @@ int PlotStripChart(int panel, int chart, const void* data, int count, int start,
 // Marks the chart's latest samples with a vertical line labelled `label`;
 // the mark scrolls with them.
 int PlotStripChartMark(int panel, int chart, const char* label);
-// The arrival time, in UTC microseconds, of the samples that the chart's
-// next PlotStripChart appends; STRIP_NO_TIME when it is not known (the
-// chart then counts frames).
-constexpr long long STRIP_NO_TIME = -0x7fffffffffffffffLL - 1;
+// "Not known", for SetStripChartTime.
+constexpr long long STRIP_NO_TIME = INT64_MIN;
+// The arrival time, in microseconds since 1970 UTC as UtcMicroseconds()
+// gives it, of the samples that the chart's next PlotStripChart call
+// appends, or STRIP_NO_TIME. While the chart holds samples with times, its
+// x axis shows the time of day; otherwise it counts frames.
 int SetStripChartTime(int panel, int chart, long long utc_microseconds);
-// Removes every sample and mark.
+// Removes every sample and mark: a replay that jumps elsewhere fills the
+// chart again from the frames before its new place.
 int ClearStripChart(int panel, int chart);

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <cstdint>
 #include <map>
@@ -37,6 +38,9 @@ struct DrawCounter : QObject {
 };
 
 } // namespace
+
+// Failures show the texts.
+static void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
 
 class GraphTest : public PanelTest {
   protected:
@@ -124,17 +128,20 @@ TEST_F(GraphTest, AxesDrawTheLimitsSetOrWhatALogMappingCanOfThem) {
 
 TEST_F(GraphTest, StripChartsSpreadEachCallOverTheirTracesAndKeepTheirHistory) {
     auto* groups = widget<kxqt::StripChart>(PANEL_GROUP_CHART);
+    EXPECT_EQ(groups->history_length(), 27000); // the panel file's: an hour of frames
+    groups->set_history_length(100);
     uint16_t values[80] = {1, 2, 3, 4, 5, 6, 7, 8};
     PlotStripChart(panel, PANEL_GROUP_CHART, values, 8, 0, 0, TYPE_UINT16);
     // Each row carries the frame it came with, as kxdump numbers frames.
     EXPECT_EQ(groups->csv(), QStringLiteral("frame,word 0–1,word 2–3,byte 4,byte 5\n"
                                             "0,1,2,3,4\n0,5,6,7,8\n"));
-    // 20 samples a trace per call: the 2000 kept are those of the last 100.
+    // 20 samples a trace per call: the 2000 kept are those of the last 100 frames.
     for (int call = 0; call <= 100; ++call) {
         for (int i = 0; i < 80; ++i)
             values[i] = static_cast<uint16_t>(65535 - i - call);
         EXPECT_EQ(PlotStripChart(panel, PANEL_GROUP_CHART, values, 80, 0, 0, TYPE_UINT16), 0);
     }
+    EXPECT_EQ(groups->frames_held(), 100);
     for (int trace = 0; trace < 4; ++trace) {
         EXPECT_EQ(groups->samples_held(trace), 2000);
         EXPECT_EQ(groups->latest(trace), 65535 - 76 - trace - 100);
@@ -161,18 +168,16 @@ TEST_F(GraphTest, StripChartsSpreadEachCallOverTheirTracesAndKeepTheirHistory) {
     // out; a rebuilt chart counts from 0 again, and quotes a name that
     // holds a comma or a quote.
     kxqt::StripChart chart;
-    chart.set_history_length(4);
+    chart.set_history_length(2);
     for (const std::vector<double>& frame : {std::vector<double>{1, 2}, {3}, {4}, {5, 6}})
         chart.append(frame);
-    EXPECT_EQ(chart.csv(), QStringLiteral("frame,trace 1\n1,3\n2,4\n3,5\n3,6\n"));
+    EXPECT_EQ(chart.csv(), QStringLiteral("frame,trace 1\n2,4\n3,5\n3,6\n"));
     chart.set_traces(2);
     chart.set_trace_names({"say \"hi\"", "a,b"});
-    std::vector<double> long_frame(16); // twice the history
-    std::iota(long_frame.begin(), long_frame.end(), 1);
-    chart.append(long_frame);
-    chart.append({17, 18});
+    for (const std::vector<double>& frame : {std::vector<double>{1, 2}, {3, 4}, {5, 6, 7, 8}})
+        chart.append(frame);
     EXPECT_EQ(chart.csv(), QStringLiteral("frame,\"say \"\"hi\"\"\",\"a,b\"\n"
-                                          "0,11,12\n0,13,14\n0,15,16\n1,17,18\n"));
+                                          "1,3,4\n2,5,6\n2,7,8\n"));
 }
 
 TEST_F(GraphTest, BurstOfFramesReplotsEachChangedPlotOnceAndNeverHalfDone) {
@@ -216,4 +221,122 @@ TEST_F(GraphTest, MinimisedWindowReplotsNothingUntilShownAgain) {
     EXPECT_EQ(counter.replots[rates], 0);
     window()->showNormal();
     EXPECT_TRUE(QTest::qWaitFor([&] { return counter.replots[rates] > 0; }, 60000));
+}
+
+// 2026-03-04T05:06:07Z, in microseconds.
+constexpr long long T0 = 1772600767LL * 1000000;
+
+// A frame's samples spread from its arrival towards the next frame's, a
+// frame period at most; a frame without a time comes a period after the one
+// before. Without times the axis counts frames again.
+TEST_F(GraphTest, StripChartTimesPlaceTheSamplesAndTheAxisShowsTimesOfDay) {
+    auto* groups = widget<kxqt::StripChart>(PANEL_GROUP_CHART);
+    const uint16_t values[8] = {1, 2, 3, 4, 5, 6, 7, 8}; // two samples a trace
+    const double t0 = T0 / 1e6, period = 256 * 10 / 19200.0;
+    struct Case {
+        long long time;
+        double first, second; // the x of the frame's two samples
+    } cases[] = {{T0, t0, t0 + 0.05},
+                 {T0 + 100000, t0 + 0.1, t0 + 0.1 + period / 2},
+                 {T0 + 500000, t0 + 0.5, t0 + 0.5 + period / 2},
+                 {STRIP_NO_TIME, t0 + 0.5 + period, t0 + 0.5 + period * 1.5}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(SetStripChartTime(panel, PANEL_GROUP_CHART, c.time), 0);
+        PlotStripChart(panel, PANEL_GROUP_CHART, values, 8, 0, 0, TYPE_UINT16);
+    }
+    for (int frame = 0; frame < 4; ++frame) {
+        EXPECT_DOUBLE_EQ(groups->sample_key(frame, 0), cases[frame].first) << frame;
+        EXPECT_DOUBLE_EQ(groups->sample_key(frame, 1), cases[frame].second) << frame;
+    }
+    QStringList rows = groups->csv().split('\n');
+    EXPECT_EQ(rows[0], QStringLiteral("frame,arrival,word 0–1,word 2–3,byte 4,byte 5"));
+    EXPECT_EQ(rows[3], QStringLiteral("1,2026-03-04T05:06:07.100000Z,1,2,3,4"));
+    EXPECT_EQ(rows[7], QStringLiteral("3,,1,2,3,4"));
+    groups->refresh();
+    QCPAxis* axis = plot_in(panel, PANEL_GROUP_CHART)->xAxis;
+    EXPECT_EQ(axis->label(), QStringLiteral("time (UTC)"));
+    EXPECT_EQ(axis->tickVectorLabels(), QList<QString>{"05:06:30"});
+    // Times no longer given: once the timed frames are gone, frames again.
+    EXPECT_EQ(ClearStripChart(panel, PANEL_GROUP_CHART), 0);
+    PlotStripChart(panel, PANEL_GROUP_CHART, values, 8, 0, 0, TYPE_UINT16);
+    EXPECT_EQ(groups->sample_key(0, 1), 0.5);
+    groups->refresh();
+    EXPECT_EQ(axis->label(), QStringLiteral("frame"));
+    for (int control : {int{PANEL_SPECTRUM}, 9999}) {
+        EXPECT_LT(SetStripChartTime(panel, control, T0), 0);
+        EXPECT_LT(ClearStripChart(panel, control), 0);
+    }
+}
+
+TEST_F(GraphTest, ClearedStripChartHoldsNoSampleNorMarkAndCountsFramesAfresh) {
+    auto* rates = widget<kxqt::StripChart>(PANEL_RATES);
+    int32_t values[20] = {7};
+    for (int frame = 0; frame < 2; ++frame)
+        PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+    PlotStripChartMark(panel, PANEL_RATES, "heater on");
+    EXPECT_EQ(rates->marks(), QStringList{"heater on"});
+    EXPECT_EQ(ClearStripChart(panel, PANEL_RATES), 0);
+    EXPECT_EQ(rates->frames_held(), 0);
+    EXPECT_EQ(rates->marks(), QStringList());
+    PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+    EXPECT_EQ(rates->csv().section('\n', 1), "0,7" + QStringLiteral(",0").repeated(19) + '\n');
+}
+
+// The wheel zooms around the pointer and holds the chart there while frames
+// come; "Follow latest" scrolls with them again, as many frames wide.
+TEST_F(GraphTest, WheelZoomStopsFollowingUntilFollowLatest) {
+    auto* rates = widget<kxqt::StripChart>(PANEL_RATES);
+    QCustomPlot* plot = plot_in(panel, PANEL_RATES);
+    auto* follow = rates->findChild<QToolButton*>();
+    ASSERT_NE(follow, nullptr);
+    int32_t values[20] = {};
+    for (int frame = 0; frame < 400; ++frame)
+        PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+    rates->refresh();
+    EXPECT_EQ(plot->xAxis->range(), QCPRange(100, 400));
+    EXPECT_FALSE(follow->isVisible());
+    QPointF middle(plot->xAxis->coordToPixel(250), plot->axisRect()->center().y());
+    QWheelEvent wheel(middle, plot->mapToGlobal(middle), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &wheel);
+    QCPRange zoomed = plot->xAxis->range();
+    EXPECT_NEAR(zoomed.size(), 300 * 0.85, 1e-9);
+    EXPECT_NEAR(zoomed.center(), 250, 1e-9);
+    EXPECT_TRUE(follow->isVisible());
+    PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+    rates->refresh();
+    EXPECT_EQ(plot->xAxis->range(), zoomed);
+    QTest::mouseClick(follow, Qt::LeftButton);
+    EXPECT_FALSE(follow->isVisible());
+    rates->refresh();
+    EXPECT_EQ(plot->xAxis->range(), QCPRange(401 - 255, 401));
+}
+
+// The pointer shows the nearest sample of the trace nearest to it.
+TEST_F(GraphTest, ReadoutNamesTheSampleUnderThePointer) {
+    auto* rates = widget<kxqt::StripChart>(PANEL_RATES);
+    QCustomPlot* plot = plot_in(panel, PANEL_RATES);
+    for (long long time : {STRIP_NO_TIME, T0}) {
+        ClearStripChart(panel, PANEL_RATES);
+        for (int frame = 0; frame < 3; ++frame) {
+            int32_t values[20];
+            for (int trace = 0; trace < 20; ++trace)
+                values[trace] = trace * 10 + frame;
+            if (time != STRIP_NO_TIME) SetStripChartTime(panel, PANEL_RATES, time + frame * 100000);
+            PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+        }
+        rates->refresh();
+        double key = rates->sample_key(1, 0), step = key - rates->sample_key(0, 0);
+        plot->xAxis->setRange(key - 1.5 * step, key + 1.5 * step); // 40 pixels a frame or more
+        plot->replot();
+        QPointF at(plot->xAxis->coordToPixel(key) + 1, plot->yAxis->coordToPixel(31) - 1);
+        QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(plot, &move);
+        EXPECT_EQ(rates->readout(),
+                  (time == T0 ? "05:06:07.100\n" : "") + QString("frame 1\ntrace 4: 31"));
+    }
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(plot, &leave);
+    EXPECT_EQ(rates->readout(), QString());
 }

@@ -77,6 +77,7 @@ struct Arg {
     std::string text;
     Arg(int value) : text(std::to_string(value)) {}
     Arg(long value) : text(std::to_string(value)) {}
+    Arg(long long value) : text(std::to_string(value)) {}
     Arg(double value) : text(number(value)) {}
     Arg(const char* value) : text(std::string("\"") + value + "\"") {}
     Arg(Control control) : text(name_of(CONTROL_NAMES, control.id)) {}
@@ -356,7 +357,7 @@ int PlotStripChartMark(int panel, int chart, const char* label) {
 }
 
 int SetStripChartTime(int panel, int chart, long long utc_microseconds) {
-    record("SetStripChartTime", {panel, Control{chart}, static_cast<long>(utc_microseconds)});
+    record("SetStripChartTime", {panel, Control{chart}, utc_microseconds});
     return 0;
 }
 

@@ -1,4 +1,4 @@
-// SetAxisRange, DeleteGraphPlot, PlotXY, PlotStripChart and PlotStripChartMark.
+// SetAxisRange, DeleteGraphPlot, PlotXY and the strip chart operations.
 #include <QList>
 #include <cmath>
 
@@ -77,11 +77,18 @@ int PlotStripChartMark(int panel, int chart, const char* label) {
     return 0;
 }
 
+static_assert(STRIP_NO_TIME == kxqt::StripHistory::NO_TIME);
+
 int SetStripChartTime(int panel, int chart, long long utc_microseconds) {
-    (void)utc_microseconds;
-    return find<kxqt::StripChart>(panel, chart) ? 0 : FAILED;
+    auto* target = find<kxqt::StripChart>(panel, chart);
+    if (!target) return FAILED;
+    target->set_time(utc_microseconds);
+    return 0;
 }
 
 int ClearStripChart(int panel, int chart) {
-    return find<kxqt::StripChart>(panel, chart) ? 0 : FAILED;
+    auto* target = find<kxqt::StripChart>(panel, chart);
+    if (!target) return FAILED;
+    target->clear();
+    return 0;
 }

@@ -1,6 +1,9 @@
 #include "strip_chart.h"
 
+#include <QDateTime>
+#include <QToolButton>
 #include <algorithm>
+#include <cmath>
 #include <qcustomplot.h>
 
 #include "number_text.h"
@@ -16,13 +19,23 @@ const QColor trace_colours[] = {
     QColor(0x17, 0xbe, 0xcf),
 };
 
+// "YYYY-MM-DDTHH:MM:SS.uuuuuuZ", as the journal and kxdump write times.
+QString utc_text(int64_t microseconds) {
+    int64_t seconds = microseconds / 1000000 - (microseconds % 1000000 < 0);
+    int64_t micro = microseconds - seconds * 1000000;
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC)
+               .toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")) +
+           QStringLiteral(".%1Z").arg(micro, 6, 10, QLatin1Char('0'));
+}
+
 } // namespace
 
-StripChart::StripChart(QWidget* parent) : PlotView(parent) {
-    plot()->xAxis->setLabel(tr("sample"));
-    // Sample numbers grow long over a run and a chart may be narrow: few ticks
+StripChart::StripChart(QWidget* parent) : PlotView(parent), frame_ticker_(new QCPAxisTicker) {
+    plot()->xAxis->setLabel(tr("frame"));
+    // Frame numbers grow long over a run and a chart may be narrow: few ticks
     // keep their labels apart.
-    plot()->xAxis->ticker()->setTickCount(2);
+    frame_ticker_->setTickCount(2);
+    plot()->xAxis->setTicker(frame_ticker_);
     // The legend gets a row of its own above the traces, so that it never
     // hides the latest samples.
     QCPLegend* legend = plot()->legend;
@@ -39,52 +52,88 @@ StripChart::StripChart(QWidget* parent) : PlotView(parent) {
     small.setPointSizeF(small.pointSizeF() * 0.85);
     legend->setFont(small);
     // Thousands of samples a replot: unsmoothed one-pixel polylines cost a
-    // fraction of smoothed ones and look the same at this density.
+    // fraction of smoothed ones and look the same at this density. A trace
+    // drawn as one polyline rather than line by line costs half as much
+    // (measured with the raster engine on noisy traces).
     plot()->setNotAntialiasedElements(QCP::aePlottables);
-    plot()->setPlottingHint(QCP::phFastPolylines, true);
+    plot()->setPlottingHint(QCP::phFastPolylines, false);
+    set_up_going_back(small);
     rebuild();
 }
 
 void StripChart::rebuild() {
+    remove_marks(marks_.size());
     plot()->clearGraphs();
-    plot()->clearItems();
-    marks_.clear();
     constexpr int colour_count = static_cast<int>(std::size(trace_colours));
-    for (int trace = 0; trace < traces_; ++trace) {
+    for (int trace = 0; trace < traces(); ++trace) {
         QCPGraph* graph = plot()->addGraph();
         QPen pen(trace_colours[trace % colour_count], 1);
         pen.setCosmetic(true);
         graph->setPen(pen);
         graph->setName(trace < names_.size() ? names_[trace] : tr("trace %1").arg(trace + 1));
+        // The points given are already at most a few per pixel.
+        graph->setAdaptiveSampling(false);
     }
     plot()->legend->setVisible(!names_.isEmpty());
-    next_sample_ = 0.0;
-    frames_.clear();
-    frame_count_ = 0;
+    clear();
+}
+
+void StripChart::remove_marks(std::size_t count) {
+    for (std::size_t m = 0; m < count; ++m) {
+        plot()->removeItem(marks_[m].line);
+        plot()->removeItem(marks_[m].label);
+    }
+    marks_.erase(marks_.begin(), marks_.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+// Marks go with the samples they were made at.
+void StripChart::drop_old_marks() {
+    std::size_t gone = 0;
+    while (gone < marks_.size() && marks_[gone].row < history_.first_row())
+        ++gone;
+    remove_marks(gone);
+}
+
+void StripChart::data_changed() {
+    stale_points_ = true;
     changed();
 }
+
+void StripChart::set_time(int64_t utc_microseconds) { next_time_ = utc_microseconds; }
 
 void StripChart::append(const std::vector<double>& values, bool single) {
     single_ = single;
-    frames_.push_back({next_sample_, frame_count_++});
-    int count = static_cast<int>(values.size());
-    for (int i = 0; i < count; ++i)
-        plot()->graph(i % traces_)->addData(next_sample_ + i / traces_, values[i]);
-    next_sample_ += (count + traces_ - 1) / traces_;
-    double first_kept = next_sample_ - history_;
-    for (int trace = 0; trace < traces_; ++trace)
-        plot()->graph(trace)->data()->removeBefore(first_kept);
-    while (frames_.size() > 1 && frames_[1].first_sample <= first_kept)
-        frames_.pop_front();
+    double first = history_.first_key();
+    double latest = history_.frames() > 0 ? history_.frame(history_.frames() - 1).key : 0.0;
+    history_.append(values.data(), static_cast<int>(values.size()), next_time_);
+    next_time_ = StripHistory::NO_TIME;
     drop_old_marks();
-    changed();
+    // While the operator looks at older frames, a frame that comes or goes
+    // out of sight costs no replot.
+    QCPRange shown = plot()->xAxis->range();
+    if (following_ || history_.timed() != time_axis_ || history_.frames() == 1 ||
+        latest < shown.upper ||
+        (history_.first_key() != first && history_.first_key() > shown.lower))
+        data_changed();
+    else
+        stale_points_ = true;
+}
+
+void StripChart::clear() {
+    history_.clear();
+    next_time_ = StripHistory::NO_TIME;
+    remove_marks(marks_.size());
+    following_ = true;
+    follow_button_->hide();
+    readout_->setVisible(false);
+    readout_dot_->setVisible(false);
+    data_changed();
 }
 
 void StripChart::mark(const QString& label) {
-    double sample = std::max(next_sample_ - 1, 0.0);
+    // Before any sample, the mark waits for the first.
+    int64_t row = std::max(history_.end_row() - 1, history_.first_row());
     auto* line = new QCPItemStraightLine(plot());
-    line->point1->setCoords(sample, 0);
-    line->point2->setCoords(sample, 1);
     QPen pen(Qt::darkGray, 1, Qt::DashLine);
     pen.setCosmetic(true);
     line->setPen(pen);
@@ -92,13 +141,12 @@ void StripChart::mark(const QString& label) {
     auto* text = new QCPItemText(plot());
     text->position->setTypeX(QCPItemPosition::ptPlotCoords);
     text->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    text->position->setCoords(sample, 0.02);
     text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
     text->setText(label);
     text->setColor(Qt::darkGray);
     text->setClipToAxisRect(true);
-    marks_.push_back({sample, line, text});
-    changed();
+    marks_.push_back({row, line, text});
+    data_changed();
 }
 
 QStringList StripChart::marks() const {
@@ -108,78 +156,97 @@ QStringList StripChart::marks() const {
     return labels;
 }
 
-void StripChart::drop_old_marks() {
-    auto kept = std::find_if(marks_.begin(), marks_.end(),
-                             [&](const Mark& m) { return m.sample >= next_sample_ - history_; });
-    for (auto m = marks_.begin(); m != kept; ++m) {
-        plot()->removeItem(m->line);
-        plot()->removeItem(m->label);
+// Runs before every replot, the operator's drags and zooms included: the
+// traces get the points of what is shown, at most a few per pixel column,
+// so that a paint costs the width of the chart rather than its history.
+void StripChart::fill() {
+    match_axis_kind();
+    if (following_) set_x_range(follow_range());
+    QCPRange range = plot()->xAxis->range();
+    int width = std::max(plot()->axisRect()->width(), 1);
+    // A time of day's label is some 50 pixels wide: a tick every 100 or so
+    // keeps them apart.
+    time_ticker_->setTickCount(std::clamp(width / 110, 1, 6));
+    if (!stale_points_ && range.lower == filled_lower_ && range.upper == filled_upper_ &&
+        width == filled_width_)
+        return;
+    stale_points_ = false;
+    filled_lower_ = range.lower;
+    filled_upper_ = range.upper;
+    filled_width_ = width;
+    double low = 0.0, high = 0.0;
+    history_.envelope(range.lower, range.upper, width, points_, low, high);
+    QVector<QCPGraphData> shown;
+    for (int trace = 0; trace < traces(); ++trace) {
+        shown.clear();
+        for (const StripHistory::Point& p : points_[trace])
+            shown.push_back({p.key, p.value});
+        plot()->graph(trace)->data()->set(shown, true);
     }
-    marks_.erase(marks_.begin(), kept);
-}
-
-void StripChart::before_replot() {
-    double first = std::max(next_sample_ - history_, 0.0);
-    plot()->xAxis->setRange(first, first + history_);
-    bool found = false;
-    QCPRange values;
-    for (int trace = 0; trace < traces_; ++trace) {
-        bool trace_found = false;
-        QCPRange trace_values = plot()->graph(trace)->getValueRange(trace_found);
-        if (!trace_found) continue;
-        values = found ? QCPRange(std::min(values.lower, trace_values.lower),
-                                  std::max(values.upper, trace_values.upper))
-                       : trace_values;
-        found = true;
+    if (low <= high) {
+        double margin = std::max((high - low) * 0.05, 0.5);
+        plot()->yAxis->setRange(low - margin, high + margin);
     }
-    if (found) {
-        double margin = std::max(values.size() * 0.05, 0.5);
-        plot()->yAxis->setRange(values.lower - margin, values.upper + margin);
+    for (const Mark& m : marks_) {
+        double key = m.row < history_.end_row() ? history_.key(m.row) : history_.end_key();
+        m.line->point1->setCoords(key, 0);
+        m.line->point2->setCoords(key, 1);
+        m.label->position->setCoords(key, 0.02);
     }
+    if (readout_->visible()) update_readout();
 }
 
 int StripChart::samples_held(int trace) const {
-    if (trace < 0 || trace >= traces_) return 0;
-    return plot()->graph(trace)->dataCount();
+    if (trace < 0 || trace >= traces()) return 0;
+    int count = 0;
+    for (int64_t row = history_.first_row(); row < history_.end_row(); ++row)
+        count += !std::isnan(history_.value(row, trace));
+    return count;
 }
 
 double StripChart::latest(int trace) const {
-    if (samples_held(trace) == 0) return 0.0;
-    return (plot()->graph(trace)->data()->constEnd() - 1)->value;
+    if (history_.end_row() == history_.first_row() || trace < 0 || trace >= traces()) return 0.0;
+    return history_.value(history_.end_row() - 1, trace);
+}
+
+double StripChart::sample_key(int frame, int sample) const {
+    return history_.key(history_.frame(frame).first_row + sample);
 }
 
 QString StripChart::csv() const {
-    QString text = QStringLiteral("frame");
-    for (int trace = 0; trace < traces_; ++trace)
+    bool timed = history_.timed();
+    QString text = timed ? QStringLiteral("frame,arrival") : QStringLiteral("frame");
+    for (int trace = 0; trace < traces(); ++trace)
         text += ',' + csv_field(plot()->graph(trace)->name());
     text += '\n';
-    // Every trace holds the same samples: one row per sample.
-    const QCPGraphDataContainer& first = *plot()->graph(0)->data();
-    auto frame = frames_.cbegin();
-    for (int row = 0; row < first.size(); ++row) {
-        double sample = (first.constBegin() + row)->key;
-        while (frame + 1 != frames_.cend() && (frame + 1)->first_sample <= sample)
-            ++frame;
-        text += QString::number(frame->number);
-        for (int trace = 0; trace < traces_; ++trace) {
-            const QCPGraphDataContainer& samples = *plot()->graph(trace)->data();
-            text += ',';
-            if (row < samples.size())
-                text += number_text((samples.constBegin() + row)->value, single_);
+    for (int f = 0; f < history_.frames(); ++f) {
+        const StripHistory::Frame& frame = history_.frame(f);
+        QString start = QString::number(frame.number);
+        if (timed)
+            start += ',' +
+                     (frame.time_us == StripHistory::NO_TIME ? QString() : utc_text(frame.time_us));
+        for (int64_t row = frame.first_row; row < frame.first_row + frame.rows; ++row) {
+            text += start;
+            for (int trace = 0; trace < traces(); ++trace) {
+                double value = history_.value(row, trace);
+                text += ',';
+                if (!std::isnan(value)) text += number_text(value, single_);
+            }
+            text += '\n';
         }
-        text += '\n';
     }
     return text;
 }
 
 void StripChart::set_traces(int count) {
-    traces_ = std::max(count, 1);
+    history_ = StripHistory(count, history_.capacity());
     rebuild();
 }
 
-void StripChart::set_history_length(int samples) {
-    history_ = std::max(samples, 2);
-    changed();
+void StripChart::set_history_length(int frames) {
+    history_.set_capacity(std::max(frames, 2));
+    drop_old_marks();
+    data_changed();
 }
 
 void StripChart::set_trace_names(const QStringList& names) {

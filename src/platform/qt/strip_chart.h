@@ -1,17 +1,30 @@
 // A strip chart: each call's values are spread over the traces in turn, one
-// sample step per round, and only the latest samples are kept. The program
-// plots once per good frame, so the calls are counted as frames, from 0, as
+// sample step per round, and the latest frames are kept. The program plots
+// once per good frame, so the calls are counted as frames, from 0, as
 // kxdump numbers the good frames of a recording.
+//
+// The operator goes back over the history with the mouse: the wheel zooms
+// the x axis around the pointer and a drag pans it; the chart then stays
+// where it was put until "Follow latest" brings it back to the latest
+// samples. Hovering shows the sample nearest the pointer.
 #pragma once
 
+#include <QPoint>
+#include <QSharedPointer>
 #include <QStringList>
-#include <deque>
+#include <cstdint>
 #include <vector>
 
+#include "plot_view.h"
+#include "strip_history.h"
+
+class QCPAxisTicker;
 class QCPItemStraightLine;
 class QCPItemText;
-
-#include "plot_view.h"
+class QCPItemTracer;
+class QCPRange;
+class QFont;
+class QToolButton;
 
 namespace kxqt {
 
@@ -20,65 +33,106 @@ class StripChart : public PlotView {
     // Set in the panel file; the values of one call must be a whole
     // multiple of the trace count.
     Q_PROPERTY(int traces READ traces WRITE set_traces)
-    // Samples kept and shown per trace.
+    // Frames kept, which the operator can go back over; at the line's
+    // pace, 27,000 frames are an hour.
     Q_PROPERTY(int historyLength READ history_length WRITE set_history_length)
     Q_PROPERTY(QStringList traceNames READ trace_names WRITE set_trace_names)
     Q_PROPERTY(QString yLabel READ y_label WRITE set_y_label)
   public:
     explicit StripChart(QWidget* parent = nullptr);
 
+    // The arrival time of the samples of the next append, in microseconds
+    // since 1970 UTC, or StripHistory::NO_TIME. While frames with times are
+    // held, the x axis shows the time of day.
+    void set_time(int64_t utc_microseconds);
     // `single`: the values were floats.
     void append(const std::vector<double>& values, bool single = false);
+    // Forgets every sample and mark, and follows the latest samples again.
+    void clear();
     // A vertical line at the latest samples, labelled: an operator's note.
     void mark(const QString& label);
     // The labels of the marks still in the history, oldest first.
     QStringList marks() const;
-    // Samples held by one trace (at most the history length).
+    int frames_held() const { return history_.frames(); }
+    // Samples of one trace held (a short last row of a call has none for
+    // the traces after its last value).
     int samples_held(int trace) const;
     // The value of the latest sample of a trace.
     double latest(int trace) const;
+    // The x of a held sample: seconds since 1970 while the axis shows
+    // times, the frame number and the sample's place in its frame otherwise.
+    double sample_key(int frame, int sample) const;
 
-    // A row per sample: the frame it came with, then a column per trace.
+    // Whether the x axis keeps the latest samples in view.
+    bool following() const { return following_; }
+    // Follows the latest samples again, over as many frames as now shown.
+    void follow_latest();
+    // What the pointer shows of the sample nearest to it; "" when none.
+    QString readout() const;
+
+    // A row per sample: the frame it came with, its arrival time when the
+    // chart has times, then a column per trace.
     QString csv() const override;
 
-    int traces() const { return traces_; }
+    int traces() const { return history_.traces(); }
     void set_traces(int count);
-    int history_length() const { return history_; }
-    void set_history_length(int samples);
+    int history_length() const { return history_.capacity(); }
+    void set_history_length(int frames);
     QStringList trace_names() const { return names_; }
     void set_trace_names(const QStringList& names);
     QString y_label() const;
     void set_y_label(const QString& label);
 
   protected:
-    // The paper fills from the left until the history is full, then
-    // scrolls; the value axis follows the samples shown.
-    void before_replot() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void rebuild();
-    void drop_old_marks();
-
     struct Mark {
-        double sample;
+        int64_t row; // the latest sample when the mark was made
         QCPItemStraightLine* line;
         QCPItemText* label;
     };
 
-    int traces_ = 1;
-    int history_ = 500;
+    void set_up_going_back(const QFont& small);
+    void rebuild();
+    void remove_marks(std::size_t count);
+    void drop_old_marks();
+    void data_changed();
+    void fill();
+    void match_axis_kind();
+    QCPRange follow_range() const;
+    void set_x_range(const QCPRange& range);
+    void operator_moved(const QCPRange& range);
+    void place_follow_button();
+    void show_readout();
+    void update_readout();
+    QString x_text(int64_t row) const;
+
+    StripHistory history_;
     QStringList names_;
-    double next_sample_ = 0.0;
     std::vector<Mark> marks_;
     bool single_ = false;
-    // The frames whose samples are still held: the first sample of each and
-    // its number, oldest first.
-    struct Frame {
-        double first_sample;
-        qint64 number;
-    };
-    std::deque<Frame> frames_;
-    qint64 frame_count_ = 0; // frames plotted since the chart was built
+    int64_t next_time_ = StripHistory::NO_TIME;
+    // The x axis: what it counts, whether it follows the latest samples,
+    // and over how many frames it does: until the operator zooms, 40 s at
+    // the line's pace, the same on both charts so that what one shows lines
+    // up with the other. Counted in frames, not seconds, so that a flood of
+    // frames costs a paint no more than the line's pace does.
+    bool time_axis_ = false;
+    bool following_ = true;
+    int follow_frames_ = 300;
+    bool setting_range_ = false; // the range changes by the program, not the operator
+    QSharedPointer<QCPAxisTicker> frame_ticker_, time_ticker_;
+    QToolButton* follow_button_ = nullptr;
+    // What the plot was last filled for: points are made again only when
+    // the data, the range or the width changed.
+    bool stale_points_ = true;
+    double filled_lower_ = 0.0, filled_upper_ = 0.0;
+    int filled_width_ = 0;
+    std::vector<std::vector<StripHistory::Point>> points_;
+    QCPItemText* readout_ = nullptr;
+    QCPItemTracer* readout_dot_ = nullptr;
+    QPoint pointer_;
 };
 
 } // namespace kxqt
