@@ -76,9 +76,9 @@ void jump_to(int panel, int64_t number, SpectrumStore* store) {
     if (known_frames() == 0) return;
     number = std::clamp<int64_t>(number, 0, known_frames() - 1);
     if (!move_reader_to(number, t().recording)) return;
-    ClearStripChart(panel, PANEL_RATES);
-    ClearStripChart(panel, PANEL_GROUP_CHART);
     int64_t first = std::max<int64_t>(number - REFILL_FRAMES, 0);
+    ClearStripChart(panel, PANEL_RATES, first);
+    ClearStripChart(panel, PANEL_GROUP_CHART, first);
     start_note_marks(first > 0 ? kx.positions.offsets[static_cast<size_t>(first)] : -1);
     FrameValues values{};
     unsigned char frame[FRAME_SIZE];

@@ -114,5 +114,6 @@ constexpr long long STRIP_NO_TIME = INT64_MIN;
 // x axis shows the time of day; otherwise it counts frames.
 int SetStripChartTime(int panel, int chart, long long utc_microseconds);
 // Removes every sample and mark: a replay that jumps elsewhere fills the
-// chart again from the frames before its new place.
-int ClearStripChart(int panel, int chart);
+// chart again from the frames before its new place, the first of them
+// numbered `first_frame` (as kxdump numbers a recording's good frames).
+int ClearStripChart(int panel, int chart, long long first_frame);

@@ -257,29 +257,29 @@ TEST_F(GraphTest, StripChartTimesPlaceTheSamplesAndTheAxisShowsTimesOfDay) {
     EXPECT_EQ(axis->label(), QStringLiteral("time (UTC)"));
     EXPECT_EQ(axis->tickVectorLabels(), QList<QString>{"05:06:30"});
     // Times no longer given: once the timed frames are gone, frames again.
-    EXPECT_EQ(ClearStripChart(panel, PANEL_GROUP_CHART), 0);
+    EXPECT_EQ(ClearStripChart(panel, PANEL_GROUP_CHART, 0), 0);
     PlotStripChart(panel, PANEL_GROUP_CHART, values, 8, 0, 0, TYPE_UINT16);
     EXPECT_EQ(groups->sample_key(0, 1), 0.5);
     groups->refresh();
     EXPECT_EQ(axis->label(), QStringLiteral("frame"));
     for (int control : {int{PANEL_SPECTRUM}, 9999}) {
         EXPECT_LT(SetStripChartTime(panel, control, T0), 0);
-        EXPECT_LT(ClearStripChart(panel, control), 0);
+        EXPECT_LT(ClearStripChart(panel, control, 0), 0);
     }
 }
 
-TEST_F(GraphTest, ClearedStripChartHoldsNoSampleNorMarkAndCountsFramesAfresh) {
+TEST_F(GraphTest, ClearedStripChartHoldsNoSampleNorMarkAndNumbersFramesFromWhereItIsTold) {
     auto* rates = widget<kxqt::StripChart>(PANEL_RATES);
     int32_t values[20] = {7};
     for (int frame = 0; frame < 2; ++frame)
         PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
     PlotStripChartMark(panel, PANEL_RATES, "heater on");
     EXPECT_EQ(rates->marks(), QStringList{"heater on"});
-    EXPECT_EQ(ClearStripChart(panel, PANEL_RATES), 0);
+    EXPECT_EQ(ClearStripChart(panel, PANEL_RATES, 41), 0);
     EXPECT_EQ(rates->frames_held(), 0);
     EXPECT_EQ(rates->marks(), QStringList());
     PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
-    EXPECT_EQ(rates->csv().section('\n', 1), "0,7" + QStringLiteral(",0").repeated(19) + '\n');
+    EXPECT_EQ(rates->csv().section('\n', 1), "41,7" + QStringLiteral(",0").repeated(19) + '\n');
 }
 
 // The wheel zooms around the pointer and holds the chart there while frames
@@ -317,7 +317,7 @@ TEST_F(GraphTest, ReadoutNamesTheSampleUnderThePointer) {
     auto* rates = widget<kxqt::StripChart>(PANEL_RATES);
     QCustomPlot* plot = plot_in(panel, PANEL_RATES);
     for (long long time : {STRIP_NO_TIME, T0}) {
-        ClearStripChart(panel, PANEL_RATES);
+        ClearStripChart(panel, PANEL_RATES, 0);
         for (int frame = 0; frame < 3; ++frame) {
             int32_t values[20];
             for (int trace = 0; trace < 20; ++trace)

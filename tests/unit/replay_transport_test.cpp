@@ -132,7 +132,9 @@ TEST_F(Transport, AJumpFillsTheStripChartsWithTheFramesBeforeIt) {
     ASSERT_EQ(plots.size(), 2u * 14);
     for (int n = 0; n < 13; ++n)
         EXPECT_EQ(plots[2 * (n + 1)].y[0], 16 * n) << n;
-    EXPECT_EQ(fake::texts({"ClearStripChart("}).size(), 2u);
+    EXPECT_EQ(fake::texts({"ClearStripChart("}),
+              (std::vector<std::string>{"ClearStripChart(1, PANEL_RATES, 0)",
+                                        "ClearStripChart(1, PANEL_GROUP_CHART, 0)"}));
     EXPECT_EQ(fake::texts({"SetCtrlVal(1, PANEL_STATUS"}).back(),
               R"(SetCtrlVal(1, PANEL_STATUS, "spectrum from frame 12"))");
 }

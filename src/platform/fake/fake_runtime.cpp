@@ -361,7 +361,7 @@ int SetStripChartTime(int panel, int chart, long long utc_microseconds) {
     return 0;
 }
 
-int ClearStripChart(int panel, int chart) {
-    record("ClearStripChart", {panel, Control{chart}});
+int ClearStripChart(int panel, int chart, long long first_frame) {
+    record("ClearStripChart", {panel, Control{chart}, first_frame});
     return 0;
 }

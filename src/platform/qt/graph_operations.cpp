@@ -86,9 +86,9 @@ int SetStripChartTime(int panel, int chart, long long utc_microseconds) {
     return 0;
 }
 
-int ClearStripChart(int panel, int chart) {
+int ClearStripChart(int panel, int chart, long long first_frame) {
     auto* target = find<kxqt::StripChart>(panel, chart);
     if (!target) return FAILED;
-    target->clear();
+    target->clear(first_frame);
     return 0;
 }

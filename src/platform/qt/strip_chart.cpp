@@ -119,8 +119,8 @@ void StripChart::append(const std::vector<double>& values, bool single) {
         stale_points_ = true;
 }
 
-void StripChart::clear() {
-    history_.clear();
+void StripChart::clear(int64_t first_frame) {
+    history_.clear(first_frame);
     next_time_ = StripHistory::NO_TIME;
     remove_marks(marks_.size());
     following_ = true;

@@ -48,7 +48,7 @@ class StripChart : public PlotView {
     // `single`: the values were floats.
     void append(const std::vector<double>& values, bool single = false);
     // Forgets every sample and mark, and follows the latest samples again.
-    void clear();
+    void clear(int64_t first_frame = 0);
     // A vertical line at the latest samples, labelled: an operator's note.
     void mark(const QString& label);
     // The labels of the marks still in the history, oldest first.

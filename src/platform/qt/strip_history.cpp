@@ -38,10 +38,10 @@ const double StripHistory::LINE_FRAME_PERIOD_S = FRAME_SIZE * CHARACTER_TIME;
 StripHistory::StripHistory(int traces, int frames)
     : traces_(std::max(traces, 1)), capacity_(std::max(frames, 1)) {}
 
-void StripHistory::clear() {
+void StripHistory::clear(int64_t first_number) {
     frames_.clear();
     first_row_ = end_row_ = 0;
-    next_number_ = 0;
+    next_number_ = first_number;
     timed_frames_ = 0;
 }
 

@@ -35,8 +35,8 @@ class StripHistory {
 
     explicit StripHistory(int traces = 1, int frames = 500);
 
-    // Forgets every frame and restarts the frame count.
-    void clear();
+    // Forgets every frame; the next is numbered `first_number`.
+    void clear(int64_t first_number = 0);
     int traces() const { return traces_; }
     int capacity() const { return capacity_; }
     // Drops the oldest frames beyond `frames`.
