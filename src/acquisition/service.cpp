@@ -95,6 +95,8 @@ void show_arrival(int panel) {
     SetCtrlVal(panel, PANEL_ARRIVAL, kx.arrival != NO_TIME ? text + DATE_LENGTH : "");
 }
 
+} // namespace
+
 void set_up_pass(int panel, int source, SpectrumStore* store) {
     // Notes go to a live run's journal; a recording is only read.
     SetCtrlAttribute(panel, PANEL_NOTE, ATTR_DIMMED, source != SOURCE_LIVE);
@@ -118,6 +120,8 @@ void set_up_pass(int panel, int source, SpectrumStore* store) {
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
     if (source == SOURCE_REPLAY) set_up_transport(panel, store);
 }
+
+namespace {
 
 void apply_x_range(int panel) {
     SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, kx.settings.x_min, kx.settings.x_max,
@@ -273,6 +277,8 @@ void journal_attempt(int result, bool logged) {
     kx.log_failing = !logged;
 }
 
+} // namespace
+
 // A bad record or noise passed over (get_frm's 1) changes nothing but the
 // skipped count, which the panel shows after every attempt.
 void frame_turn(int panel, int source, SpectrumStore* store) {
@@ -309,8 +315,6 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
         kx.status = "journal write error";
     SetCtrlVal(panel, PANEL_STATUS, kx.status);
 }
-
-} // namespace
 
 void set_raw_log(std::FILE* log) { kx.raw_log = log; }
 
