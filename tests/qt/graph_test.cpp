@@ -336,6 +336,12 @@ TEST_F(GraphTest, ReadoutNamesTheSampleUnderThePointer) {
         EXPECT_EQ(rates->readout(),
                   (time == T0 ? "05:06:07.100\n" : "") + QString("frame 1\ntrace 4: 31"));
     }
+    // Off the paper, over the axes, and out of the chart: none.
+    QPointF off(1, 1);
+    QMouseEvent away(QEvent::MouseMove, off, plot->mapToGlobal(off), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(plot, &away);
+    EXPECT_EQ(rates->readout(), QString());
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(plot, &leave);
     EXPECT_EQ(rates->readout(), QString());
