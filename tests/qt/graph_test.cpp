@@ -342,6 +342,8 @@ TEST_F(GraphTest, ReadoutNamesTheSampleUnderThePointer) {
                      Qt::NoModifier);
     QApplication::sendEvent(plot, &away);
     EXPECT_EQ(rates->readout(), QString());
+    for (int item = 0; item < plot->itemCount(); ++item) // nor its dot
+        EXPECT_FALSE(qobject_cast<QCPItemTracer*>(plot->item(item)) && plot->item(item)->visible());
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(plot, &leave);
     EXPECT_EQ(rates->readout(), QString());
