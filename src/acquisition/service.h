@@ -6,7 +6,8 @@
 #include "accumulator.h"
 
 // Sets the pass up, then answers events and reads frames until a commit on
-// PANEL_QUIT (returns 1) or on a control outside 7 to 16 (returns 0).
+// PANEL_QUIT (returns 1) or on a control it does not answer, PANEL_RESTART
+// (returns 0).
 int service(int panel, int source, SpectrumStore* store);
 
 // A pass's two halves, for a benchmark to drive a replay as service() does:

@@ -11,10 +11,10 @@ enum PanelResource {
 // must have it: an operator's copy made before an OPTIONAL control came
 // still loads, and the feature behind it is simply not offered. The enum below, the
 // Qt backend's lookup and the fake backend's names are all made from it.
-// Operator inputs: commits on 7 to 16 are answered by the service loop.
-// PANEL_RESTART lies outside 7 to 16 on purpose: its commit ends the service
-// pass, so the next pass starts afresh (counts cleared, settings reset, port
-// flushed).
+// Operator inputs: commits on 7 to 16, the note's 35 and replay's transport
+// (36 to 43) are answered by the service loop. PANEL_RESTART is not, on
+// purpose: its commit ends the service pass, so the next pass starts afresh
+// (counts cleared, settings reset, port flushed).
 #define KX_CONTROLS(X)                                                                             \
     X(PANEL_WORD_244, 2, "QLineEdit", REQUIRED)                                                    \
     X(PANEL_WORD_10, 3, "QLineEdit", REQUIRED)                                                     \
