@@ -31,8 +31,8 @@ std::string golden_recording() {
 }
 
 const std::string DUMP_USAGE =
-    "usage: kxdump [--csv | --summary | --events] [--journal FILE] [--spectrum OUT.csv] "
-    "[--times] [--from TIME|#N] [--to TIME|#N] RECORDING\n";
+    "usage: kxdump [--csv | --summary | --events | --limits FILE] [--journal FILE] "
+    "[--spectrum OUT.csv] [--times] [--from TIME|#N] [--to TIME|#N] RECORDING\n";
 const std::string SIM_USAGE = "usage: kxsim [--out FILE | --link NAME] [--count N] [--rate FPS] "
                               "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P] "
                               "[--spike NAME=VALUE@FRAME[+COUNT]] [--start-time TIME] "
@@ -126,6 +126,8 @@ TEST(CommandLines, UsageErrorsExit2WithTheReasonAndTheUsageLine) {
          "kxsim: --note: invalid value 'heater on': expected N:TEXT, a frame number and the "
          "note\n" +
              SIM_USAGE},
+        {{"kxdump", "--limits", "l.toml", "--summary", "rec.dat"},
+         "kxdump: --summary excludes --limits\n" + DUMP_USAGE},
         {{"kxsim", "--spike", "counter.mode0=5@1"},
          "kxsim: --spike: invalid value 'counter.mode0=5@1': counter.mode0 is not a value kxsim "
          "can set\n" +
