@@ -1,15 +1,19 @@
 #include "limit_state.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "limit_values.h"
 
 namespace {
 
-LimitState level_of(const LimitRule& r, double v) {
-    if (v > r.red_high || v < r.red_low) return LimitState::RED;
-    if (v > r.yellow_high || v < r.yellow_low) return LimitState::YELLOW;
-    return LimitState::IN_RANGE;
+// The level of one frame: 0 within, 1 beyond a yellow limit, 2 beyond a red
+// one. Without branches: values that hover at a limit would make each a
+// coin toss for the processor, and 200 limits a frame must stay cheap.
+int level_of(const LimitRule& r, double v) {
+    bool red = (v > r.red_high) | (v < r.red_low);
+    bool yellow = (v > r.yellow_high) | (v < r.yellow_low) | red;
+    return int{yellow} + int{red};
 }
 
 // How far `v` lies beyond the nearest limit on the side it left by; 0 or less
@@ -20,52 +24,52 @@ double excess(const LimitRule& r, double v) {
     return std::max(v - high, low - v);
 }
 
-void count_runs(LimitStatus* s, LimitState level, int32_t persistence) {
-    auto bump = [persistence](int32_t* run, bool holds) {
-        *run = holds ? std::min(*run + 1, persistence) : 0;
-    };
-    bump(&s->run_red, level == LimitState::RED);
-    bump(&s->run_yellow_or_worse, level != LimitState::IN_RANGE);
-    bump(&s->run_yellow_or_better, level != LimitState::RED);
-    bump(&s->run_in_range, level == LimitState::IN_RANGE);
+// The state once frame `frame` is counted: it moves to the mildest level
+// that the last `persistence` frames all reached when that is worse, or to
+// the worst of them when that is better. A red frame among yellow ones is
+// still beyond yellow, so it does not restart the count towards yellow.
+int next_state(const LimitStatus& s, int64_t frame, int32_t persistence) {
+    const int64_t* last = s.last_at;
+    bool all_red = frame - std::max(last[0], last[1]) >= persistence;
+    bool all_beyond = frame - last[0] >= persistence;
+    bool none_red = frame - last[2] >= persistence;
+    bool all_within = frame - std::max(last[1], last[2]) >= persistence;
+    int state = static_cast<int>(s.state);
+    int mildest = all_red ? 2 : all_beyond ? 1 : 0;
+    int worst = all_within ? 0 : none_red ? 1 : 2;
+    return mildest > state ? mildest : worst < state ? worst : state;
 }
 
-// The state once the last `persistence` frames are counted: it moves to the
-// mildest level they all reached when that is worse, or to the worst when
-// that is better. A red frame among yellow ones is still beyond yellow, so
-// it does not restart the count towards yellow.
-LimitState next_state(const LimitStatus& s, int32_t persistence) {
-    if (s.run_red >= persistence) return LimitState::RED;
-    if (s.run_in_range >= persistence) return LimitState::IN_RANGE;
-    if (s.state == LimitState::IN_RANGE && s.run_yellow_or_worse >= persistence)
-        return LimitState::YELLOW;
-    if (s.state == LimitState::RED && s.run_yellow_or_better >= persistence)
-        return LimitState::YELLOW;
-    return s.state;
-}
-
-// Counts a frame spent out of range; only a value beyond a limit can be the worst.
-void note_out_of_range(const LimitRule& r, LimitStatus* s, double v, int64_t time) {
-    if (s->frames_yellow + s->frames_red == 0) s->first_time = time;
-    s->last_time = time;
-    (s->state == LimitState::RED ? s->frames_red : s->frames_yellow) += 1;
+// Counts a frame spent in `state`; only a value beyond a limit can be the
+// worst, and only a frame out of range has its time kept.
+void keep_record(const LimitRule& r, LimitStatus* s, int state, int level, double v, int64_t time) {
+    bool out = state != 0;
+    bool first = out && s->frames_yellow + s->frames_red == 0;
+    s->first_time = first ? time : s->first_time;
+    s->last_time = out ? time : s->last_time;
+    s->frames_yellow += state == 1;
+    s->frames_red += state == 2;
     double beyond = excess(r, v);
-    if (beyond > 0 && (!s->has_worst || beyond > s->worst_excess)) {
-        s->has_worst = true;
-        s->worst = v;
-        s->worst_excess = beyond;
-    }
+    bool worse = out && level != 0 && (!s->has_worst || beyond > s->worst_excess);
+    s->has_worst |= worse;
+    s->worst = worse ? v : s->worst;
+    s->worst_excess = worse ? beyond : s->worst_excess;
 }
 
-// One frame's value; true when the state changed.
+// One frame's value; true when the state changed. A frame at the level of
+// the state cannot change it: most frames of most limits stop early.
 bool step(const LimitRule& r, LimitStatus* s, double v, int64_t time) {
-    count_runs(s, level_of(r, v), r.persistence);
-    LimitState before = s->state;
-    s->state = next_state(*s, r.persistence);
-    if (s->state > before) s->acknowledged = false;
-    if (before == LimitState::IN_RANGE && s->state != LimitState::IN_RANGE) ++s->excursions;
-    if (s->state != LimitState::IN_RANGE) note_out_of_range(r, s, v, time);
-    return s->state != before;
+    int level = level_of(r, v);
+    int64_t frame = s->seen++;
+    s->last_at[level] = frame;
+    int before = static_cast<int>(s->state);
+    if (level == before && before == 0) return false;
+    int after = level == before ? before : next_state(*s, frame, r.persistence);
+    s->state = static_cast<LimitState>(after);
+    s->acknowledged &= after <= before;
+    s->excursions += before == 0 && after != 0;
+    keep_record(r, s, after, level, v, time);
+    return after != before;
 }
 
 } // namespace
@@ -83,13 +87,15 @@ void reset_limits(Limits* limits) { limits->status.assign(limits->rules.size(), 
 
 int evaluate_frame(Limits* limits, const FrameValues& values, int64_t time, LimitChange* changes,
                    int capacity) {
+    double all[WATCHED_VALUE_COUNT];
+    read_all_watched(values, all);
     int count = 0;
     const int n = static_cast<int>(limits->rules.size());
     for (int i = 0; i < n; ++i) {
         const LimitRule& rule = limits->rules[i];
         LimitStatus* status = &limits->status[i];
-        double v = 0.0;
-        if (!read_watched(values, rule.value, &v)) continue;
+        double v = all[rule.value];
+        if (std::isnan(v)) continue; // not in this frame's mode
         LimitState before = status->state;
         if (!step(rule, status, v, time)) continue;
         if (count < capacity) changes[count] = {i, before, status->state, v};

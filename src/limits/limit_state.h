@@ -53,9 +53,11 @@ struct LimitStatus {
     // Arrival of the first and the last frame spent out of range; either may be
     // UNKNOWN_TIME, as the caller gave it.
     int64_t first_time = UNKNOWN_TIME, last_time = UNKNOWN_TIME;
-    // Frames in a row at each side of each level, saturating at persistence:
-    // enough to tell whether the last `persistence` frames all agree.
-    int32_t run_red = 0, run_yellow_or_worse = 0, run_yellow_or_better = 0, run_in_range = 0;
+    // For persistence: frames of this value seen, and the number of the last
+    // one at each level (in range, yellow, red; -1: none yet). The frames in a
+    // row at or beyond a level follow from them, with one store a frame.
+    int64_t seen = 0;
+    int64_t last_at[3] = {-1, -1, -1};
 };
 
 // A frame's state change of limit number `limit`.

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -83,6 +84,32 @@ void watched_value_name(int value, char (&text)[VALUE_NAME_SIZE]) {
     } else {
         std::snprintf(text, VALUE_NAME_SIZE, "words.%s", WORDS[value]);
     }
+}
+
+void read_all_watched(const FrameValues& v, double (&out)[WATCHED_VALUE_COUNT]) {
+    constexpr double NOT_CARRIED = std::numeric_limits<double>::quiet_NaN();
+    const int words[] = {v.word_10, v.word_12, v.word_14, v.word_244, v.word_252};
+    for (int i = 0; i < WATCHED_SCALED - WATCHED_WORDS; ++i)
+        out[WATCHED_WORDS + i] = words[i];
+    bool fine = watched_modes(WATCHED_SCALED) >> v.mode & 1u;
+    for (int i = 0; i < WATCHED_TENTHS - WATCHED_SCALED; ++i)
+        out[WATCHED_SCALED + i] = fine ? v.scaled[i] : NOT_CARRIED;
+    for (int i = 0; i < WATCHED_COUNTER - WATCHED_TENTHS; ++i)
+        out[WATCHED_TENTHS + i] = fine ? NOT_CARRIED : v.scaled[i];
+    for (int i = WATCHED_COUNTER; i < WATCHED_RATES; ++i)
+        out[i] = watched_modes(i) >> v.mode & 1u ? v.counter_value : NOT_CARRIED;
+    for (int i = 0; i < RATE_COUNT; ++i)
+        out[WATCHED_RATES + i] = v.rates[i];
+    for (int i = 0; i < GROUP_VALUE_COUNT; ++i)
+        out[WATCHED_GROUPS + i] = v.groups[i];
+}
+
+bool read_watched(const FrameValues& v, int value, double* out) {
+    if (!(watched_modes(value) >> v.mode & 1u)) return false;
+    double all[WATCHED_VALUE_COUNT];
+    read_all_watched(v, all);
+    *out = all[value];
+    return true;
 }
 
 int watched_word_offset(int value) {

@@ -46,21 +46,11 @@ inline unsigned watched_modes(int value) {
     return ALL;
 }
 
+// Every watched value of a decoded frame, in the flat numbering; those its
+// mode does not carry are NaN, which no decoded value is. Read once per
+// frame, so that each limit then costs one load whatever its value's kind.
+void read_all_watched(const FrameValues& v, double (&out)[WATCHED_VALUE_COUNT]);
+
 // Value `value` of a decoded frame into `out`; false when the frame's mode
 // does not carry it, and then the frame says nothing about it.
-inline bool read_watched(const FrameValues& v, int value, double* out) {
-    if (!(watched_modes(value) >> v.mode & 1u)) return false;
-    if (value >= WATCHED_GROUPS) {
-        *out = v.groups[value - WATCHED_GROUPS];
-    } else if (value >= WATCHED_RATES) {
-        *out = v.rates[value - WATCHED_RATES];
-    } else if (value >= WATCHED_COUNTER) {
-        *out = v.counter_value;
-    } else if (value >= WATCHED_SCALED) {
-        *out = v.scaled[value - (value >= WATCHED_TENTHS ? WATCHED_TENTHS : WATCHED_SCALED)];
-    } else {
-        const int words[] = {v.word_10, v.word_12, v.word_14, v.word_244, v.word_252};
-        *out = words[value];
-    }
-    return true;
-}
+bool read_watched(const FrameValues& v, int value, double* out);
