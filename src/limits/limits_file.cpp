@@ -9,6 +9,7 @@
 #include <toml++/toml.h>
 
 #include "limit_values.h"
+#include "toml_guard.h"
 
 namespace {
 
@@ -213,9 +214,17 @@ void finish(FileCheck* check, LimitsReading* reading) {
 void parse_limits(std::string_view text, const std::string& file_name, LimitsReading* reading) {
     *reading = {};
     FileCheck check{&file_name, {}, {}};
+    std::string ascii;
+    GuardProblem guard;
+    if (!ascii_toml(text, &ascii, &guard)) {
+        check.problems.push_back(
+            {guard.line, 0,
+             file_name + ":" + std::to_string(guard.line) + ": syntax error: " + guard.why});
+        return finish(&check, reading);
+    }
     toml::table root;
     try {
-        root = toml::parse(text, file_name);
+        root = toml::parse(ascii, file_name);
     } catch (const toml::parse_error& error) {
         report(&check, error.source(), "syntax error", std::string(error.description()));
         return finish(&check, reading);

@@ -26,8 +26,8 @@ TEST(LimitsFile, GivesTheLimitsInTheFilesOrder) {
                  "yellow_high = 50000\n"
                  "red_high = 60000\n"
                  "persistence = 3\n"
-                 "label = \"heater current\"\n"
-                 "unit = \"mA\"\n"
+                 "label = \"heater current \u2014 \\\"A\\\"\"\n"
+                 "unit = \"\u00b5A\" # \u00b5\n"
                  "[rates.7]\n"
                  "yellow_high = 900\n"
                  "[groups]\n"
@@ -51,8 +51,8 @@ TEST(LimitsFile, GivesTheLimitsInTheFilesOrder) {
     EXPECT_EQ(heater.yellow_high, 50000);
     EXPECT_EQ(heater.red_high, 60000);
     EXPECT_EQ(heater.persistence, 3);
-    EXPECT_EQ(l.labels[0].label, "heater current");
-    EXPECT_EQ(l.labels[0].unit, "mA");
+    EXPECT_EQ(l.labels[0].label, "heater current \u2014 \"A\"");
+    EXPECT_EQ(l.labels[0].unit, "\u00b5A");
     EXPECT_EQ(l.rules[1].persistence, 1);
     EXPECT_EQ(l.labels[1].label, "");
     EXPECT_EQ(l.rules[2].red_low, -1.5);
@@ -74,6 +74,18 @@ TEST(LimitsFile, ReportsEachProblemWithItsLineAndKeepsNoLimit) {
         {"[words.244]\nred_high = 1\nred_high = 2\n",
          {"f.toml:3: syntax error: Error while parsing key-value pair: cannot redefine "
           "existing integer 'red_high'"}},
+        // Characters other than ASCII: where toml++ 3.3.0 could not take them
+        // safely, and where TOML has no escape for them.
+        {"# \u00b5 in a comment\n[words.244] # \u00b5\nlabel = \"\u00b5\"\n"
+         "yellow_high = 50 \u00b5\n",
+         {"f.toml:4: syntax error: characters other than ASCII belong in double-quoted strings "
+          "and comments"}},
+        {"[words.244]\nunit = '\u00b5A'\n",
+         {"f.toml:2: syntax error: characters other than ASCII belong in double-quoted strings "
+          "and comments"}},
+        {"[words.244]\nunit = \"\xb5"
+         "A\"\n",
+         {"f.toml:2: syntax error: not UTF-8"}},
         {"[rates.7]\nyellow_high = 900\n[words.245]\nred_high = 1\n",
          {"f.toml:3: words.245: not a value a limit can watch"}},
         {"[rates.21]\n[rates.0]\n[groups.1.word45]\n[voltage]\n",
