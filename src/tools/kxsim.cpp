@@ -166,11 +166,11 @@ void define_options(CLI::App* app, SimArgs* args) {
         ->type_name("P")
         ->check(probability);
     app->add_option("--spike", args->spikes,
-                    "set value NAME, named as in a limits file (words.*, scaled.*, tenths.*,\n"
-                    "rates.*, groups.*), to VALUE in COUNT frames (default 1) from frame\n"
-                    "FRAME, the instrument's, from 0; frames of a mode that does not carry\n"
-                    "NAME keep theirs (repeatable)")
-        ->type_name("NAME=VALUE@FRAME[+COUNT]")
+                    "NAME=VALUE@FRAME[+COUNT]: set value NAME, named as in a limits file\n"
+                    "(words.*, scaled.*, tenths.*, rates.*, groups.*), to VALUE in COUNT\n"
+                    "frames (default 1) from frame FRAME, the instrument's, from 0; frames\n"
+                    "of a mode that does not carry NAME keep theirs (repeatable)")
+        ->type_name("SPIKE")
         ->check(spike_check())
         ->allow_extra_args(false);
     define_journal_options(app, args, out);

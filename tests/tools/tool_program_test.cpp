@@ -35,8 +35,7 @@ const std::string DUMP_USAGE =
     "[--spectrum OUT.csv] [--times] [--from TIME|#N] [--to TIME|#N] RECORDING\n";
 const std::string SIM_USAGE = "usage: kxsim [--out FILE | --link NAME] [--count N] [--rate FPS] "
                               "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P] "
-                              "[--spike NAME=VALUE@FRAME[+COUNT]] [--start-time TIME] "
-                              "[--note N:TEXT]\n";
+                              "[--spike SPIKE] [--start-time TIME] [--note N:TEXT]\n";
 const std::string VIEW_USAGE = "usage: kxview [--speed RATE] [--start TIME|#N] [RECORDING]\n";
 
 std::string clean_report(int records) {
