@@ -91,9 +91,13 @@ int evaluate_frame(Limits* limits, const FrameValues& values, int64_t time, Limi
     read_all_watched(values, all);
     int count = 0;
     const int n = static_cast<int>(limits->rules.size());
+    // Held here: the statuses written below might otherwise be the vectors'
+    // own pointers, for all the compiler knows, and be read again each time.
+    const LimitRule* rules = limits->rules.data();
+    LimitStatus* statuses = limits->status.data();
     for (int i = 0; i < n; ++i) {
-        const LimitRule& rule = limits->rules[i];
-        LimitStatus* status = &limits->status[i];
+        const LimitRule& rule = rules[i];
+        LimitStatus* status = &statuses[i];
         double v = all[rule.value];
         if (std::isnan(v)) continue; // not in this frame's mode
         LimitState before = status->state;
