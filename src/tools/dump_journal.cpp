@@ -25,6 +25,7 @@ bool same_file(std::FILE* a, std::FILE* b) {
 }
 
 int no_journal(const JournalChoice& choice, const std::string& why) {
+    if (choice.optional) return 0;
     std::fprintf(stderr, "%s: %s needs a journal, and %s: name one with --journal FILE\n", TOOL,
                  choice.option, why.c_str());
     return 2;
@@ -58,6 +59,7 @@ int load_journal(const JournalChoice& choice, JournalReading* reading, std::stri
     *name = choice.named->has_value() ? **choice.named : journal_path_for(*choice.recording);
     int status = 0;
     std::FILE* journal = open_journal(choice, *name, &status);
+    if (journal == nullptr && status == 0) name->clear();
     if (journal == nullptr) return status;
     read_journal(journal, recording_size(choice.recording_file), reading);
     std::fclose(journal);

@@ -13,10 +13,14 @@ struct JournalChoice {
     std::FILE* recording_file;               // open, for its size and identity
     const std::optional<std::string>* named; // --journal
     const char* option;                      // the option that needs it, for the message
+    // The journal is welcome but not needed: none beside the recording is no
+    // error, and leaves `name` empty.
+    bool optional = false;
 };
 
 // Reads the journal into `reading` and its name into `name`, and reports
 // its problems on standard error ("kxdump: NAME: line N: ..."). Returns 0,
 // or the exit status: 2 when there is no journal, 1 when it cannot be
-// opened or not a line of it is usable.
+// opened or not a line of it is usable. An optional journal that is not
+// there gives 0 and an empty name.
 int load_journal(const JournalChoice& choice, JournalReading* reading, std::string* name);

@@ -10,9 +10,11 @@
 
 #include "command_line.h"
 #include "dump_journal.h"
+#include "dump_limits.h"
 #include "dump_output.h"
 #include "dump_window.h"
 #include "journal_format.h"
+#include "limits_file.h"
 #include "record_reader.h"
 
 namespace {
@@ -27,8 +29,9 @@ constexpr const char* FOOTER =
     "times come from the recording's journal; one that does not match the recording is\n"
     "reported line by line on standard error, and what is usable of it is used.\n"
     "Exit status: 0 once the recording is read to its end (or the window's), 1 when a\n"
-    "file cannot be opened, read or written or no line of the journal is usable, 2 on\n"
-    "a usage error or when an option that needs a journal finds none.\n";
+    "file cannot be opened, read or written, no line of the journal is usable or the\n"
+    "limits file has a problem, 2 on a usage error or when an option that needs a\n"
+    "journal finds none.\n";
 
 struct DumpArgs {
     bool csv = false;                    // CSV rows instead of JSON Lines
@@ -38,6 +41,7 @@ struct DumpArgs {
     std::optional<std::string> spectrum; // where to write the spectrum CSV, if anywhere
     std::optional<std::string> journal;  // the journal, when not the one beside the recording
     std::optional<std::string> from, to; // the window's ends, "#N" or a time
+    std::optional<std::string> limits;   // the limits file to check the frames against
     std::string recording;
 };
 
@@ -94,6 +98,14 @@ void define_options(CLI::App* app, DumpArgs* args) {
                       "the journal's events and notes as JSON lines instead of the frames")
             ->excludes(csv)
             ->excludes(summary);
+    app->add_option("--limits", args->limits,
+                    "check the frames against the limits in FILE (kx-limits(5)): one JSON\n"
+                    "line per state change of a limit, then one summary line per limit,\n"
+                    "instead of the frames and the summary line")
+        ->type_name("FILE")
+        ->excludes(csv)
+        ->excludes(summary)
+        ->excludes(events);
     app->add_option("--journal", args->journal,
                     "the recording's journal (default: the one beside it, named as the\n"
                     "recording with .tsv for its extension)")
@@ -164,16 +176,19 @@ struct DumpTally {
 struct FrameSelection {
     FrameWindow window;
     ArrivalCursor* arrivals; // null when no arrival time is needed
+    LimitCheck* limits;      // null without --limits
 };
 
-void write_frame(const DumpArgs& args, const FramePlace& place, const unsigned char* frame,
-                 FrameValues* values, Output* out) {
+void write_frame(const DumpArgs& args, const FrameSelection& selection, const FramePlace& place,
+                 int64_t time, const unsigned char* frame, FrameValues* values, Output* out) {
     if (args.summary) {
         decode_counts(frame, values);
         return;
     }
     decode_frame(frame, values);
-    if (args.csv)
+    if (selection.limits != nullptr)
+        check_frame_limits(selection.limits, place, time, *values, out->pending);
+    else if (args.csv)
         append_csv_frame(out->pending, place, *values);
     else
         append_json_frame(out->pending, place, *values);
@@ -198,12 +213,12 @@ DumpTally dump_frames(const DumpArgs& args, const FrameSelection& selection, Spe
         tally.untimed += selection.arrivals != nullptr && !timed;
         if (!selection.window.holds(index, timed, time)) continue;
         FramePlace place{index, offset, reader.skipped};
-        if (args.times) {
+        if (args.times || selection.limits != nullptr) {
             arrival[0] = '\0';
             if (timed) format_utc(time, arrival);
             place.arrival = arrival;
         }
-        write_frame(args, place, frame, &values, out);
+        write_frame(args, selection, place, timed ? time : UNKNOWN_TIME, frame, &values, out);
         accumulate_counts(store, values, 1);
         ++tally.frames;
         tally.skipped = reader.skipped;
@@ -266,7 +281,10 @@ int dump_recording(const DumpArgs& args, const FrameSelection& selection,
                      static_cast<long long>(tally.timed));
     // Without a window's end the counter is the recording's, as it always was.
     int32_t skipped = selection.window.to.kind == WindowEnd::OPEN ? reader.skipped : tally.skipped;
-    if (!args.csv) append_json_summary(out.pending, store, tally.frames, skipped);
+    if (selection.limits != nullptr)
+        append_limit_summaries(out.pending, selection.limits->limits);
+    else if (!args.csv)
+        append_json_summary(out.pending, store, tally.frames, skipped);
     bool written = finish(&out, false);
     if (spectrum_file != nullptr) {
         Output spectrum{spectrum_file, args.spectrum->c_str(), {}, false, 0};
@@ -290,21 +308,55 @@ bool open_spectrum(const DumpArgs& args, std::FILE* recording, std::FILE** spect
     return *spectrum_file != nullptr;
 }
 
+// Reads the limits file, if one is given; its problems go to standard error,
+// and with any of them nothing is checked.
+bool load_limits(const DumpArgs& args, LimitCheck* check) {
+    if (!args.limits) return true;
+    LimitsReading reading;
+    if (int error = read_limits_file(*args.limits, &reading); error != 0) {
+        report_failure("read", args.limits->c_str(), error);
+        return false;
+    }
+    for (const std::string& problem : reading.problems)
+        std::fprintf(stderr, "%s: %s\n", TOOL, problem.c_str());
+    if (!reading.problems.empty()) return false;
+    start_limit_check(check, std::move(reading.limits));
+    return true;
+}
+
+// The journal an option needs, or the one beside the recording when there is
+// one, for the limits' arrival times. Returns 0 or the exit status.
+int find_journal(const DumpArgs& args, std::FILE* recording, JournalReading* journal,
+                 std::string* journal_name, bool* found) {
+    const char* option = journal_needed_by(args);
+    *found = false;
+    if (option == nullptr && !args.limits) return 0;
+    JournalChoice choice{&args.recording, recording, &args.journal,
+                         option != nullptr ? option : "--limits", option == nullptr};
+    int status = load_journal(choice, journal, journal_name);
+    *found = status == 0 && !journal_name->empty();
+    return status;
+}
+
 int dump(const DumpArgs& args, std::FILE* recording) {
-    FrameSelection selection{{window_end(args.from), window_end(args.to)}, nullptr};
+    LimitCheck limits;
+    if (!load_limits(args, &limits)) return 1;
+    FrameSelection selection{
+        {window_end(args.from), window_end(args.to)}, nullptr, args.limits ? &limits : nullptr};
     JournalReading journal;
     std::string journal_name;
-    if (const char* option = journal_needed_by(args)) {
-        JournalChoice choice{&args.recording, recording, &args.journal, option};
-        if (int status = load_journal(choice, &journal, &journal_name); status != 0) return status;
-    }
+    bool journal_found = false;
+    if (int status = find_journal(args, recording, &journal, &journal_name, &journal_found);
+        status != 0)
+        return status;
     if (args.events) return list_events(journal, selection.window);
     // Only once the journal is there: a missing one must leave the file as it was.
     std::FILE* spectrum_file = nullptr;
     if (!open_spectrum(args, recording, &spectrum_file)) return 1;
     bound_window(journal.records, &selection.window);
     ArrivalCursor arrivals(journal.records);
-    if (args.times || selection.window.by_time()) selection.arrivals = &arrivals;
+    if (args.times || selection.window.by_time() || (args.limits && journal_found))
+        selection.arrivals = &arrivals;
     start_reading(&reader, recording, READ_AHEAD_MAX);
     return dump_recording(args, selection, journal_name, spectrum_file);
 }

@@ -17,6 +17,7 @@
 #include "sim_journal.h"
 #include "sim_link.h"
 #include "sim_records.h"
+#include "sim_spikes.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ struct SimArgs {
     RecordOptions records;
     std::optional<std::string> start_time; // the journal's start, ISO 8601 UTC; none: now
     std::vector<std::string> notes;        // "N:TEXT", a note after frame N
+    std::vector<std::string> spikes;       // "NAME=VALUE@FRAME[+COUNT]", as given
 };
 
 // "max" stands for an infinite rate: no pacing at all.
@@ -89,6 +91,16 @@ CLI::Validator note_check() {
             SimNote ignored;
             if (parse_note(text, &ignored)) return {};
             return "invalid value '" + text + "': expected N:TEXT, a frame number and the note";
+        },
+        "");
+}
+
+CLI::Validator spike_check() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            Spike ignored;
+            std::string why = parse_spike(text, &ignored);
+            return why.empty() ? why : "invalid value '" + text + "': " + why;
         },
         "");
 }
@@ -153,6 +165,14 @@ void define_options(CLI::App* app, SimArgs* args) {
     app->add_option("--drop", args->records.faults.drop, "probability that a record loses its tail")
         ->type_name("P")
         ->check(probability);
+    app->add_option("--spike", args->spikes,
+                    "NAME=VALUE@FRAME[+COUNT]: set value NAME, named as in a limits file\n"
+                    "(words.*, scaled.*, tenths.*, rates.*, groups.*), to VALUE in COUNT\n"
+                    "frames (default 1) from frame FRAME, the instrument's, from 0; frames\n"
+                    "of a mode that does not carry NAME keep theirs (repeatable)")
+        ->type_name("SPIKE")
+        ->check(spike_check())
+        ->allow_extra_args(false);
     define_journal_options(app, args, out);
 }
 
@@ -180,13 +200,24 @@ int64_t start_microseconds(const SimArgs& args) {
 }
 
 // What the start event says: the program and what shapes the records.
-std::string start_text(const RecordOptions& records) {
+std::string start_text(const SimArgs& args) {
+    const RecordOptions& records = args.records;
     char text[256];
     std::snprintf(text, sizeof text, "kxsim %s --seed %llu%s --bad %g --junk %g --drop %g",
                   KX_VERSION, static_cast<unsigned long long>(records.seed),
                   records.random ? " --random" : "", records.faults.bad, records.faults.junk,
                   records.faults.drop);
-    return text;
+    std::string start = text;
+    for (const std::string& spike : args.spikes)
+        start += " --spike " + spike;
+    return start;
+}
+
+std::vector<Spike> parsed_spikes(const std::vector<std::string>& texts) {
+    std::vector<Spike> spikes(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        parse_spike(texts[i], &spikes[i]);
+    return spikes;
 }
 
 std::vector<SimNote> parsed_notes(const std::vector<std::string>& texts) {
@@ -234,7 +265,7 @@ int write_recording(const SimArgs& args) {
     Records records(args.records, LINE_FRAME_PERIOD_S);
     std::optional<SimJournal> journal;
     if (journal_file != nullptr)
-        journal.emplace(journal_file, start_microseconds(args), start_text(args.records),
+        journal.emplace(journal_file, start_microseconds(args), start_text(args),
                         parsed_notes(args.notes));
     int error = write_records(args, out, journal ? &*journal : nullptr, &records);
     close_file(out, &error);
@@ -256,5 +287,6 @@ int main(int argc, char** argv) {
     set_up_command_line(&app, FOOTER);
     int status = parse_command_line(&app, argc, argv);
     if (status != KEEP_RUNNING) return status;
+    args.records.spikes = parsed_spikes(args.spikes);
     return args.out ? write_recording(args) : stream_on_link(args.link, args.records);
 }

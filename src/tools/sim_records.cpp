@@ -9,8 +9,9 @@ constexpr uint64_t FAULT_SEED_MIX = 0xA5A5A5A5A5A5A5A5ull;
 } // namespace
 
 Records::Records(const RecordOptions& options, double frame_period_s)
-    : random_content_(options.random), instrument_(options.seed, frame_period_s),
-      random_(options.seed), faults_(options.seed ^ FAULT_SEED_MIX, options.faults) {}
+    : random_content_(options.random), spikes_(options.spikes),
+      instrument_(options.seed, frame_period_s), random_(options.seed),
+      faults_(options.seed ^ FAULT_SEED_MIX, options.faults) {}
 
 const std::vector<unsigned char>& Records::next() {
     unsigned char frame[FRAME_SIZE];
@@ -18,6 +19,7 @@ const std::vector<unsigned char>& Records::next() {
         random_frame(&random_, frame);
     else
         instrument_.next_frame(frame);
+    apply_spikes(spikes_, frames_++, frame);
     bytes_.clear();
     FaultTally before = tally_;
     faults_.emit(frame, &bytes_, &tally_);

@@ -11,6 +11,7 @@
 #include "instrument.h"
 #include "serial_line.h"
 #include "sim_random.h"
+#include "sim_spikes.h"
 
 // 256 bytes of 10 bits (8N1) at 19200 baud: the clocks in the frames never
 // advance by less.
@@ -30,6 +31,7 @@ struct RecordOptions {
     bool random = false; // random frames instead of the instrument's
     uint64_t seed = 1;
     FaultRates faults;
+    std::vector<Spike> spikes; // values forced in the instrument's frames
 };
 
 class Records {
@@ -46,6 +48,8 @@ class Records {
 
   private:
     bool random_content_;
+    std::vector<Spike> spikes_;
+    int64_t frames_ = 0; // frames made so far, faults or not: the spikes' numbering
     Instrument instrument_;
     SimRandom random_;
     FaultInjector faults_;

@@ -233,7 +233,7 @@ TEST(SimJournal, NamesEachRecordWhereTheReaderChecksIt) {
         {false, {0.1, 0.2, 0.1}}, {true, {0.1, 0.2, 0.1}}, {false, {1, 0, 0}}, {true, {0, 1, 0}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        RecordOptions options{.random = c.random, .seed = 11, .faults = c.rates};
+        RecordOptions options{.random = c.random, .seed = 11, .faults = c.rates, .spikes = {}};
         Records records(options, LINE_PERIOD);
         std::FILE* journal_file = std::tmpfile();
         ASSERT_NE(journal_file, nullptr);

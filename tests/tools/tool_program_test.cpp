@@ -31,11 +31,11 @@ std::string golden_recording() {
 }
 
 const std::string DUMP_USAGE =
-    "usage: kxdump [--csv | --summary | --events] [--journal FILE] [--spectrum OUT.csv] "
-    "[--times] [--from TIME|#N] [--to TIME|#N] RECORDING\n";
+    "usage: kxdump [--csv | --summary | --events | --limits FILE] [--journal FILE] "
+    "[--spectrum OUT.csv] [--times] [--from TIME|#N] [--to TIME|#N] RECORDING\n";
 const std::string SIM_USAGE = "usage: kxsim [--out FILE | --link NAME] [--count N] [--rate FPS] "
                               "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P] "
-                              "[--start-time TIME] [--note N:TEXT]\n";
+                              "[--spike SPIKE] [--start-time TIME] [--note N:TEXT]\n";
 const std::string VIEW_USAGE = "usage: kxview [--speed RATE] [--start TIME|#N] [RECORDING]\n";
 
 std::string clean_report(int records) {
@@ -124,6 +124,20 @@ TEST(CommandLines, UsageErrorsExit2WithTheReasonAndTheUsageLine) {
         {{"kxsim", "--out", "rec.dat", "--note", "heater on"},
          "kxsim: --note: invalid value 'heater on': expected N:TEXT, a frame number and the "
          "note\n" +
+             SIM_USAGE},
+        {{"kxdump", "--limits", "l.toml", "--summary", "rec.dat"},
+         "kxdump: --summary excludes --limits\n" + DUMP_USAGE},
+        {{"kxsim", "--spike", "counter.mode0=5@1"},
+         "kxsim: --spike: invalid value 'counter.mode0=5@1': counter.mode0 is not a value kxsim "
+         "can set\n" +
+             SIM_USAGE},
+        {{"kxsim", "--spike", "words.10=70000@1"},
+         "kxsim: --spike: invalid value 'words.10=70000@1': words.10 takes whole numbers from 0 "
+         "to 65535\n" +
+             SIM_USAGE},
+        {{"kxsim", "--spike", "scaled.246=2.5@3+0"},
+         "kxsim: --spike: invalid value 'scaled.246=2.5@3+0': expected NAME=VALUE@FRAME[+COUNT], "
+         "FRAME 0 or more and COUNT 1 or more\n" +
              SIM_USAGE},
         {{"kxsim", "--start-time", "2026-12-07T14:32:00Z"},
          "kxsim: --start-time requires --out\n" + SIM_USAGE},
