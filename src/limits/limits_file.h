@@ -10,8 +10,6 @@
 
 #include "limit_state.h"
 
-constexpr const char* DEFAULT_LIMITS_FILE = "kx-limits.toml";
-
 struct LimitsReading {
     Limits limits; // in the file's order, statuses fresh; empty with any problem
     // Each as "FILE:LINE: KEY: what is wrong", by line.
