@@ -102,6 +102,7 @@ const Drive DRIVES[] = {
     {"paused, a frame forward", {PANEL_PLAY, 0, 0, PANEL_STEP_FORWARD, 0, 0}, 0, 0, {0}},
     {"to the start", {0, 0, 0, 0, PANEL_TO_START, 0}, 0, 0, {0}},
     {"back from the first frame", {0, PANEL_STEP_BACK, 0, 0}, 0, 1, {0, 1}},
+    {"a jump while paused shows its frame", {0, PANEL_PLAY, PANEL_POSITION, 0, 0}, 10, 10, {10}},
 };
 
 TEST_F(Transport, KeepsTheSpectrumWholeWhereverTheOperatorGoes) {
