@@ -6,27 +6,18 @@
 #include <vector>
 
 #include "frame_values.h"
-#include "instrument.h"
 #include "limit_state.h"
 #include "limit_values.h"
+#include "simulated_frames.h"
 
 namespace {
 
-constexpr int FRAME_POOL = 1024; // frames cycled through, so caches see varied data
 constexpr int LIMIT_COUNT = 200;
-
-std::vector<unsigned char> simulated_frames() {
-    std::vector<unsigned char> frames(FRAME_POOL * FRAME_SIZE);
-    Instrument instrument(1, 0.1333);
-    for (int i = 0; i < FRAME_POOL; ++i)
-        instrument.next_frame(frames.data() + i * FRAME_SIZE);
-    return frames;
-}
 
 std::vector<FrameValues> decoded(const std::vector<unsigned char>& frames) {
     std::vector<FrameValues> values(FRAME_POOL);
     for (int i = 0; i < FRAME_POOL; ++i)
-        decode_frame(frames.data() + i * FRAME_SIZE, &values[i]);
+        decode_frame(frame_at(frames, i), &values[i]);
     return values;
 }
 
@@ -52,14 +43,6 @@ Limits limits_for(const std::vector<FrameValues>& values, double margin) {
     limits.labels.resize(LIMIT_COUNT);
     reset_limits(&limits);
     return limits;
-}
-
-void BM_ChecksumBaseline(benchmark::State& state) {
-    std::vector<unsigned char> frames = simulated_frames();
-    int64_t i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(checksum_ok(frames.data() + (i++ % FRAME_POOL) * FRAME_SIZE));
-    state.SetItemsProcessed(state.iterations());
 }
 
 // state.range(0): 0 busy, 1 in range (see limits_for).

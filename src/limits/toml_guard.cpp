@@ -1,32 +1,12 @@
 #include "toml_guard.h"
 
+#include "utf8.h"
+
 namespace {
 
 enum class Place { BARE, COMMENT, BASIC, LITERAL, LONG_BASIC, LONG_LITERAL };
 
 bool non_ascii(char c) { return static_cast<unsigned char>(c) >= 0x80; }
-
-// The code point of the UTF-8 sequence at the start of `text`, and its
-// length; 0 when it is none (overlong forms, surrogates and code points past
-// U+10FFFF are none).
-size_t utf8_sequence(std::string_view text, char32_t* code) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(0);
-    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || text.size() < length) return 0;
-    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-    if (byte(1) < low || byte(1) > high) return 0;
-    *code = lead & (0x7F >> length);
-    for (size_t i = 1; i < length; ++i) {
-        if (i > 1 && (byte(i) < 0x80 || byte(i) > 0xBF)) return 0;
-        *code = *code << 6 | (byte(i) & 0x3F);
-    }
-    return length;
-}
 
 void append_escape(std::string* out, char32_t code) {
     constexpr char HEX[] = "0123456789ABCDEF";
@@ -80,15 +60,15 @@ bool fail(Scan* s, const char* why) {
 
 // The character other than ASCII at the scan's place.
 bool take_non_ascii(Scan* s) {
-    char32_t code = 0;
-    size_t length = utf8_sequence(s->text.substr(s->i), &code);
+    std::string_view rest = s->text.substr(s->i);
+    size_t length = utf8_length(rest);
     if (length == 0) return fail(s, "not UTF-8");
     if (s->place == Place::BARE || s->place == Place::LITERAL || s->place == Place::LONG_LITERAL)
         return fail(s, "characters other than ASCII belong in double-quoted strings and comments");
     if (s->place == Place::COMMENT)
         *s->out += '?';
     else
-        append_escape(s->out, code);
+        append_escape(s->out, utf8_code(rest, length));
     s->i += length;
     return true;
 }

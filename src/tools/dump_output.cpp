@@ -1,6 +1,7 @@
 #include "dump_output.h"
 
 #include "journal_format.h"
+#include "utf8.h"
 
 namespace {
 
@@ -91,27 +92,6 @@ void csv_names(TextBuffer& out, const char* prefix, int count) {
         out.text(prefix);
         out.number(i);
     }
-}
-
-// The length of the UTF-8 sequence at text[0] (text non-empty), or 0 when
-// it is not one: a journal's text is what a crash or another program left.
-size_t utf8_length(std::string_view text) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
-    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || text.size() < length) return 0;
-    // The second byte's range rules out overlong forms, surrogates and
-    // code points past U+10FFFF.
-    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-    if (byte(1) < low || byte(1) > high) return 0;
-    for (size_t i = 2; i < length; ++i)
-        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-    return length;
 }
 
 // A JSON string: what JSON cannot hold as it is escaped, and a byte that
