@@ -12,7 +12,7 @@ enum PanelResource {
 // still loads, and the feature behind it is simply not offered. The enum below, the
 // Qt backend's lookup and the fake backend's names are all made from it.
 // Operator inputs: commits on 7 to 16, the note's 35 and replay's transport
-// (36 to 43) are answered by the service loop. PANEL_RESTART is not, on
+// (36 to 43) and the alarm list's 45 are answered by the service loop. PANEL_RESTART is not, on
 // purpose: its commit ends the service pass, so the next pass starts afresh
 // (counts cleared, settings reset, port flushed).
 #define KX_CONTROLS(X)                                                                             \
@@ -57,7 +57,9 @@ enum PanelResource {
     X(PANEL_TO_END, 40, "QPushButton", OPTIONAL)                                                   \
     X(PANEL_POSITION, 41, "QAbstractSlider", OPTIONAL)                                             \
     X(PANEL_POSITION_TEXT, 42, "QLineEdit", OPTIONAL)                                              \
-    X(PANEL_SPEED, 43, "QComboBox", OPTIONAL)
+    X(PANEL_SPEED, 43, "QComboBox", OPTIONAL)                                                      \
+    X(PANEL_ALARMS, 44, "QTableWidget", OPTIONAL)                                                  \
+    X(PANEL_ACKNOWLEDGE, 45, "QPushButton", OPTIONAL)
 
 #define KX_CONTROL_ID(id, number, class_name, need) id = number,
 enum ControlId { KX_CONTROLS(KX_CONTROL_ID) };
@@ -80,11 +82,20 @@ enum AttributeCode {
     ATTR_TOOLTIP = 14,
     ATTR_LABEL_TEXT = 15,
     ATTR_TITLE = 16,
+    // How a value field's value stands against its limits (LimitShow): the
+    // field shows it in colour and by a mark that does not rely on colour.
+    ATTR_LIMIT_STATE = 17,
     // Value 2 on PANEL_NFRAMES marks the accumulation run as ended.
     ATTR_RUN_STATE = 10,
     // 0 linear, 1 logarithmic.
     ATTR_XMAP_MODE = 1141,
     ATTR_YMAP_MODE = 1096,
+};
+
+enum LimitShow {
+    SHOW_IN_RANGE = 0,
+    SHOW_YELLOW = 1,
+    SHOW_RED = 2,
 };
 
 enum RunState {

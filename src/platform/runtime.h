@@ -117,3 +117,19 @@ int SetStripChartTime(int panel, int chart, long long utc_microseconds);
 // chart again from the frames before its new place, the first of them
 // numbered `first_frame` (as kxdump numbers a recording's good frames).
 int ClearStripChart(int panel, int chart, long long first_frame);
+
+// Limits and alarms ----------------------------------------------------------
+
+// The alarm list's number of rows; rows past it go. GetCtrlVal on the list
+// reads the operator's current row, or -1 when none is.
+int SetTableRowCount(int panel, int table, int rows);
+// Row `row`'s `count` cells, from the first column, coloured by `state`
+// (LimitShow) as a value field is.
+int SetTableRow(int panel, int table, int row, const char* const* cells, int count, int state);
+// Lines at the limits of trace `trace` (0 first, in the order PlotStripChart
+// fills the traces); a limit at an infinity has no line, so four infinities
+// remove the trace's lines.
+int SetStripChartLimits(int panel, int chart, int trace, double red_low, double yellow_low,
+                        double yellow_high, double red_high);
+// Rings the system bell.
+void Beep();

@@ -60,9 +60,9 @@ struct Attribute {
 const std::map<int, const char*> CONTROL_NAMES = {KX_CONTROLS(KX_CONTROL_NAME)};
 #undef KX_CONTROL_NAME
 const std::map<int, const char*> ATTRIBUTE_NAMES = {
-    NAMED(ATTR_RUN_STATE), NAMED(ATTR_XMAP_MODE),  NAMED(ATTR_YMAP_MODE),
-    NAMED(ATTR_DIMMED),    NAMED(ATTR_VISIBLE),    NAMED(ATTR_MAX_VALUE),
-    NAMED(ATTR_TOOLTIP),   NAMED(ATTR_LABEL_TEXT), NAMED(ATTR_TITLE)};
+    NAMED(ATTR_RUN_STATE), NAMED(ATTR_XMAP_MODE),  NAMED(ATTR_YMAP_MODE), NAMED(ATTR_DIMMED),
+    NAMED(ATTR_VISIBLE),   NAMED(ATTR_MAX_VALUE),  NAMED(ATTR_TOOLTIP),   NAMED(ATTR_LABEL_TEXT),
+    NAMED(ATTR_TITLE),     NAMED(ATTR_LIMIT_STATE)};
 #undef NAMED
 
 // The name of `value` in `names`; a value without one stays a number.
@@ -365,3 +365,26 @@ int ClearStripChart(int panel, int chart, long long first_frame) {
     record("ClearStripChart", {panel, Control{chart}, first_frame});
     return 0;
 }
+
+int SetTableRowCount(int panel, int table, int rows) {
+    record("SetTableRowCount", {panel, Control{table}, rows});
+    return 0;
+}
+
+// The cells are recorded as one text, separated by " | ".
+int SetTableRow(int panel, int table, int row, const char* const* cells, int count, int state) {
+    std::string joined;
+    for (int i = 0; i < count; ++i)
+        joined += (i ? " | " : "") + std::string(cells[i]);
+    record("SetTableRow", {panel, Control{table}, row, joined.c_str(), state});
+    return 0;
+}
+
+int SetStripChartLimits(int panel, int chart, int trace, double red_low, double yellow_low,
+                        double yellow_high, double red_high) {
+    record("SetStripChartLimits",
+           {panel, Control{chart}, trace, red_low, yellow_low, yellow_high, red_high});
+    return 0;
+}
+
+void Beep() { record("Beep", {}); }
