@@ -23,6 +23,7 @@
 #include "kxview_storage.h"
 #include "limit_values.h"
 #include "limits_watch.h"
+#include "replay_transport.h"
 #include "run_journal.h"
 #include "service.h"
 #include "sim_spikes.h"
@@ -282,6 +283,42 @@ TEST_F(Alarms, TheListIsWrittenAtMostFourTimesASecond) {
     fake::clear_calls();
     run(std::vector<double>(30, NORMAL));
     EXPECT_EQ(fake::calls_of("SetTableRow").size(), 0u);
+}
+
+// A replay's jump takes the limits back to fresh states and checks again
+// the frames the strip charts are filled with, as history: no bell for
+// them.
+TEST_F(Alarms, AReplaysJumpShowsTheAlarmsOfTheFramesBeforeItsNewPlace) {
+    start(LIMITS);
+    kx.alarms.bell = true;
+    kx.transport.speed = SPEED_FASTEST;
+    Bytes recording;
+    for (int n = 0; n < 6; ++n)
+        recording = joined(recording, next_frame(n == 2 ? 700 : NORMAL));
+    std::FILE* file = file_of(recording);
+    start_frames(SOURCE_REPLAY, file);
+    const std::vector<int> paused(6, 0); // long enough for the list to be written
+    const std::string latched = "bus current | back in range | 700 mA |  |  | 1 [0]";
+    struct Step {
+        std::vector<int> events;
+        Texts rows;
+        int beeps;
+    };
+    const Step steps[] = {
+        {{0, 0, 0, 0, PANEL_PLAY}, {latched}, 1}, // frames 0 to 3, then paused
+        {{PANEL_TO_START}, {}, 1},                // frame 0 shown again
+        {{PANEL_TO_END}, {latched}, 1},           // frames 0 to 4 again, then 5
+    };
+    for (const Step& step : steps) {
+        fake::push_events(step.events);
+        fake::push_events(paused);
+        EXPECT_EQ(service(PANEL, SOURCE_REPLAY, &store), 1);
+        View v = seen();
+        EXPECT_EQ(v.rows, step.rows);
+        EXPECT_EQ(v.beeps, step.beeps);
+        EXPECT_EQ(v.fields, (std::map<std::string, int>{{"PANEL_WORD_252", 0}}));
+    }
+    std::fclose(file);
 }
 
 struct StartCase {
