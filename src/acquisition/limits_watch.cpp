@@ -63,7 +63,7 @@ void read_limits(int panel, bool again) {
     carry_statuses(a().limits, &reading.limits);
     a().limits = std::move(reading.limits);
     if (again)
-        std::fprintf(stderr, "kxview: %s: read again, %zu limits in force\n", a().path.c_str(),
+        std::fprintf(stderr, "kxview: %s: %zu limits in force\n", a().path.c_str(),
                      a().limits.rules.size());
     if (!a().problem.empty()) SetCtrlVal(panel, PANEL_STATUS, " ");
     a().problem.clear();

@@ -361,6 +361,17 @@ TEST_F(Alarms, ALimitsFileMissingOrRefusedLeavesNoLimits) {
     }
 }
 
+// Without a file at the start, one made in the working directory later is
+// read within a second.
+TEST_F(Alarms, AFileMadeAfterTheStartIsRead) {
+    EXPECT_EQ(start(std::nullopt), "");
+    run({});
+    write_file("kx-limits.toml", LIMITS);
+    EXPECT_EQ(run({}), "kxview: kx-limits.toml: 5 limits in force\n");
+    run({700});
+    EXPECT_EQ(seen().fields, (std::map<std::string, int>{{"PANEL_WORD_252", 2}}));
+}
+
 // A file changed on disk is read again within a second: the alarms stay,
 // by value; lines of a limit that went are taken away. A new file with a
 // problem leaves the limits in force.
@@ -370,7 +381,7 @@ TEST_F(Alarms, ReloadKeepsTheAlarmsAndABadFileKeepsTheLimits) {
     write_file("kx-limits.toml", "[words.10]\nred_low = 1\n\n[words.252]\nlabel = \"bus\"\n"
                                  "unit = \"mA\"\nred_high = 800\n");
     // The read that times out passes the second: the new file is read.
-    EXPECT_EQ(run({}), "kxview: " + path + ": read again, 2 limits in force\n");
+    EXPECT_EQ(run({}), "kxview: " + path + ": 2 limits in force\n");
     View v = seen();
     EXPECT_EQ(v.rows, Texts{"bus | back in range | 700 mA | 2026-03-04 05:06:07 | "
                             "2026-03-04 05:06:07 | 1 [0]"});
