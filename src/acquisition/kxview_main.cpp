@@ -10,12 +10,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "alarm_display.h"
 #include "command_line.h"
 #include "controls.h"
 #include "earlier_log.h"
 #include "frame_source.h"
 #include "journal_format.h"
 #include "kxview_storage.h"
+#include "limits_watch.h"
 #include "replay_positions.h"
 #include "replay_transport.h"
 #include "run_journal.h"
@@ -183,11 +185,10 @@ bool choose_start(const std::string& start) {
     return false;
 }
 
-// The window names the recording it replays.
-void name_window(int panel, const Sources& s, const std::string& recording) {
-    if (s.source != SOURCE_REPLAY) return;
-    std::string title = std::filesystem::path(recording).filename().string() + " - kxview";
-    SetPanelAttribute(panel, ATTR_TITLE, title.c_str());
+// The window names the recording it replays, or the line.
+std::string window_name(const Sources& s, const std::string& recording) {
+    return s.source == SOURCE_REPLAY ? std::filesystem::path(recording).filename().string()
+                                     : LINE_NAME;
 }
 
 } // namespace
@@ -211,6 +212,7 @@ int kxview_main(int argc, char** argv) {
                    "or from a time (YYYY-MM-DDThh:mm:ssZ, or hh:mm:ss on the first day)")
         ->type_name("TIME|#N")
         ->needs(replay);
+    app.add_flag("--bell", kx.alarms.bell, "ring the bell when a value goes beyond a red limit");
     set_up_command_line(&app, FOOTER);
     int status = parse_command_line(&app, argc, argv);
     if (status != KEEP_RUNNING) return status;
@@ -236,13 +238,14 @@ int kxview_main(int argc, char** argv) {
         close_sources(sources);
         return 1;
     }
-    name_window(panel, sources, recording);
+    name_window(panel, window_name(sources, recording).c_str());
     offer_transport(panel, sources.source);
     DisplayPanel(panel);
     set_raw_log(sources.raw_log);
     set_journal(sources.journal);
     kx.journal_failing = sources.source == SOURCE_LIVE && sources.journal == nullptr;
     journal_event("start", "kxview " KX_VERSION " COM1 19200 8N1");
+    start_limits(panel);
     while (service(panel, sources.source, &kx.store) == 0) {
     }
     DiscardPanel(panel);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "accumulator_plot.h"
+#include "alarm_display.h"
 #include "controls.h"
 #include "frame_format.h"
 #include "frame_process.h"
@@ -70,8 +71,9 @@ void spectrum_from(int64_t number) {
         std::snprintf(t().status, sizeof t().status, "spectrum from frame %" PRId64, number);
 }
 
-// Goes to frame `number`: the strip charts show the frames before it, the
-// spectrum starts afresh with it, and it is read at once, paused or not.
+// Goes to frame `number`: the strip charts show the frames before it, and
+// the limits stand as those frames left them; the spectrum starts afresh
+// with it, and it is read at once, paused or not.
 void jump_to(int panel, int64_t number, SpectrumStore* store) {
     if (known_frames() == 0) return;
     number = std::clamp<int64_t>(number, 0, known_frames() - 1);
@@ -80,12 +82,14 @@ void jump_to(int panel, int64_t number, SpectrumStore* store) {
     ClearStripChart(panel, PANEL_RATES, first);
     ClearStripChart(panel, PANEL_GROUP_CHART, first);
     start_note_marks(first > 0 ? kx.positions.offsets[static_cast<size_t>(first)] : -1);
+    restart_alarms(panel);
     FrameValues values{};
     unsigned char frame[FRAME_SIZE];
     for (int64_t i = first; i < number && read_frame_at(i, frame); ++i) {
         int64_t offset = kx.positions.offsets[static_cast<size_t>(i)];
         decode_frame(frame, &values);
         plot_strip_charts(panel, values, arrival_at(offset));
+        check_limits(panel, values, arrival_at(offset), true);
         mark_replayed_notes(panel, offset + FRAME_SIZE);
     }
     reset_spectrum(panel, store);

@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include "accumulator_plot.h"
+#include "alarm_display.h"
 #include "controls.h"
 #include "frame_format.h"
 #include "frame_process.h"
 #include "frame_source.h"
 #include "journal_format.h"
 #include "kxview_storage.h"
+#include "limits_watch.h"
 #include "note_marks.h"
 #include "replay_positions.h"
 #include "replay_transport.h"
@@ -212,6 +214,7 @@ bool answer_event(int panel, int event_panel, int control, SpectrumStore* store)
         break;
     case PANEL_YLOG: switch_y_log(event_panel, control); break;
     case PANEL_ADD_NOTE: add_note(event_panel); break;
+    case PANEL_ACKNOWLEDGE: acknowledge_alarms(panel, event_panel); break;
     default: return answer_transport(panel, control, store);
     }
     return true;
@@ -297,6 +300,7 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     } else if (result == 0) {
         kx.status = source == SOURCE_REPLAY ? frame_status() : " ";
         frm_process(kx.frame, store, panel, kx.settings.accumulate);
+        check_limits(panel, kx.values, kx.arrival, false);
         refresh_spectrum(panel, store);
         build_dump();
         SetCtrlVal(panel, PANEL_HEXDUMP, kx.dump);
@@ -308,11 +312,14 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     }
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
     // Bytes lost from the log matter more than their journal, and both more
-    // than a frame that did not come.
+    // than a frame that did not come; a limits file not used, only while
+    // frames come.
     if (!logged)
         kx.status = "raw log write error";
     else if (kx.journal_failing)
         kx.status = "journal write error";
+    else if (result == 0 && limits_problem() != nullptr)
+        kx.status = limits_problem();
     SetCtrlVal(panel, PANEL_STATUS, kx.status);
 }
 
@@ -323,6 +330,8 @@ int service(int panel, int source, SpectrumStore* store) {
     for (;;) {
         int event_panel = 0;
         int control = 0;
+        watch_limits_file(panel);
+        show_alarms(panel);
         if (GetUserEvent(0, &event_panel, &control) == 0) {
             frame_turn(panel, source, store);
         } else if (control == PANEL_QUIT) {

@@ -11,7 +11,9 @@
 //        the recording held when it happened
 // kind   frame (passed the checksum), bad (failed it), note (the operator's),
 //        or an event: start, pass, reset, accumulate, silent, back,
-//        log-error, journal-error, quit
+//        log-error, journal-error, limit, acknowledge, quit. A reader keeps
+//        a kind it does not know as an event, so that older readers take
+//        the journals of newer programs.
 // text   what the kind needs said: the note, the settings; no tabs or
 //        line ends (they become spaces)
 #pragma once
@@ -29,6 +31,11 @@ constexpr const char* JOURNAL_EXTENSION = ".tsv";
 constexpr std::string_view KIND_FRAME = "frame";
 constexpr std::string_view KIND_BAD = "bad";
 constexpr std::string_view KIND_NOTE = "note";
+// A limit's state changed: "words.252 in range -> yellow 550", the value
+// that completed the change last. The operator acknowledged a limit's
+// alarm: its value's name.
+constexpr std::string_view KIND_LIMIT = "limit";
+constexpr std::string_view KIND_ACKNOWLEDGE = "acknowledge";
 
 // The journal's name for a recording's: its extension replaced.
 std::string journal_path_for(const std::string& recording);

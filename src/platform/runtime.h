@@ -68,6 +68,10 @@ int OpenDisplay();
 // PanelLoadError().
 int LoadPanel(int parent, const char* file, int resource);
 const char* PanelLoadError();
+// The path of the data file `name` (a bare name), looked up where LoadPanel
+// looks up its panel file, into `path`: its length, or a negative value when
+// no place holds it (or `size` bytes cannot hold its path).
+int FindDataFile(const char* name, char* path, int size);
 int DisplayPanel(int panel);
 int DiscardPanel(int panel);
 

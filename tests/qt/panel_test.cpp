@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -108,6 +109,34 @@ TEST(PanelLoad, MissingOrBrokenFileFailsWithAMessageNamingTheFault) {
         std::string error = PanelLoadError();
         EXPECT_EQ(error.substr(0, c.error.size()), c.error);
         EXPECT_EQ(error.size() == c.error.size(), c.whole) << error;
+    }
+}
+
+// A data file is looked for where the panel file is: the working directory
+// first, then (in this development build) the source tree's ui/.
+TEST(PanelLoad, DataFilesAreFoundWhereThePanelFileIs) {
+    ScratchDirectory directory;
+    WorkingDirectory here(directory.root());
+    const std::string ui =
+        QFileInfo(QStringLiteral(KX_TEST_PANEL_FILE)).absolutePath().toStdString();
+    char path[4096] = "";
+    struct Case {
+        const char* name;
+        bool in_working_directory;
+        int size;          // of the buffer
+        std::string found; // empty: none
+    };
+    const Case cases[] = {
+        {"kx-limits.toml", false, sizeof path, ui + "/kx-limits.toml"},
+        {"kx-limits.toml", true, sizeof path, directory / "kx-limits.toml"},
+        {"kx-limits.toml", true, static_cast<int>((directory / "kx-limits.toml").size()), ""},
+        {"absent.toml", false, sizeof path, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.found);
+        if (c.in_working_directory) write_file(c.name, "");
+        int length = FindDataFile(c.name, path, c.size);
+        EXPECT_EQ(length < 0 ? "" : std::string(path, static_cast<size_t>(length)), c.found);
     }
 }
 

@@ -171,7 +171,8 @@ TEST(KxdumpJournal, WindowsHoldExactlyTheFramesThatCameInThem) {
 }
 
 // Text that JSON cannot hold as it is, escaped; a byte that is no UTF-8
-// replaced.
+// replaced. kxview's limit events, and a kind no version writes yet, are
+// events like the others.
 TEST(KxdumpJournal, EventsAreTheJournalsEventsAndNotesAsJsonLines) {
     Recording rec;
     const std::string start = "{\"time\": \"" + T +
@@ -188,12 +189,20 @@ TEST(KxdumpJournal, EventsAreTheJournalsEventsAndNotesAsJsonLines) {
     EXPECT_EQ(outcome(rec.dump({"--events", "--from", T + "00.2Z", "rec.dat"})),
               outcome(0, heater, ""));
     write_file(rec / "odd.tsv", "time\toffset\tkind\ttext\n" +
-                                    line("02Z", 9, "note", "\x01 caf\xc3\xa9 \xff \xed\xa0\x80."));
+                                    line("02Z", 9, "note", "\x01 caf\xc3\xa9 \xff \xed\xa0\x80.") +
+                                    line("03Z", 9, "limit", "words.252 in range -> red 700") +
+                                    line("04Z", 9, "acknowledge", "words.252") +
+                                    line("05Z", 9, "from-a-later-kxview", "x"));
+    auto event = [](const std::string& second, const std::string& kind, const std::string& text) {
+        return "{\"time\": \"" + T + second + ".000000Z\", \"offset\": 9, \"kind\": \"" + kind +
+               "\", \"text\": \"" + text + "\"}\n";
+    };
     EXPECT_EQ(outcome(rec.dump({"--events", "--journal", "odd.tsv", "rec.dat"})),
               outcome(0,
-                      "{\"time\": \"" + T +
-                          "02.000000Z\", \"offset\": 9, \"kind\": \"note\", \"text\": \"\\u0001 "
-                          "caf\xc3\xa9 \\ufffd \\ufffd\\ufffd\\ufffd.\"}\n",
+                      event("02", "note", "\\u0001 caf\xc3\xa9 \\ufffd \\ufffd\\ufffd\\ufffd.") +
+                          event("03", "limit", "words.252 in range -> red 700") +
+                          event("04", "acknowledge", "words.252") +
+                          event("05", "from-a-later-kxview", "x"),
                       ""));
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <map>
 
 #include "controls.h"
@@ -245,6 +246,20 @@ int LoadPanel(int parent, const char* file, int resource) {
 }
 
 const char* PanelLoadError() { return state.load_reason.c_str(); }
+
+// Only the working directory is looked in: a test puts its data files there.
+int FindDataFile(const char* name, char* path, int size) {
+    record("FindDataFile", {name});
+    std::error_code ignored;
+    std::filesystem::path found = std::filesystem::current_path(ignored) / name;
+    std::string text = found.string();
+    if (!std::filesystem::is_regular_file(found, ignored) ||
+        text.size() >= static_cast<size_t>(size))
+        return -1;
+    std::copy(text.begin(), text.end(), path);
+    path[text.size()] = '\0';
+    return static_cast<int>(text.size());
+}
 
 int DisplayPanel(int panel) {
     record("DisplayPanel", {panel});

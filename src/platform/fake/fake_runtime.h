@@ -59,6 +59,8 @@ void push_line_bytes(int count, unsigned char value = 0x55);
 void set_open_result(int result, int error_number = 0, const std::string& reason = "");
 // OpenDisplay's result.
 void set_display_result(int result);
+// FindDataFile looks in the working directory only.
+
 // LoadPanel's result and the reason it gives on failure.
 void set_load_result(int handle, const std::string& reason = "");
 

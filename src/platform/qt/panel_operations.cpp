@@ -1,6 +1,7 @@
 // LoadPanel, PanelLoadError, DisplayPanel, DiscardPanel and GetUserEvent.
 #include <QApplication>
 #include <QWidget>
+#include <cstring>
 #include <string>
 
 #include "application.h"
@@ -34,6 +35,18 @@ int LoadPanel(int parent, const char* file, int resource) {
 }
 
 const char* PanelLoadError() { return kxqt::backend.load_error.c_str(); }
+
+// The panel file's places serve every data file kxview reads beside it.
+int FindDataFile(const char* name, char* path, int size) {
+    kxqt::application(); // the program's directory is the application's to tell
+    QString found =
+        kxqt::find_panel_file(QString::fromLocal8Bit(name),
+                              kxqt::panel_directories(QCoreApplication::applicationDirPath()));
+    QByteArray bytes = found.toLocal8Bit();
+    if (found.isEmpty() || bytes.size() >= size) return -1;
+    std::memcpy(path, bytes.constData(), static_cast<size_t>(bytes.size()) + 1);
+    return static_cast<int>(bytes.size());
+}
 
 int DisplayPanel(int panel) {
     QWidget* window = kxqt::panel_window(panel);
