@@ -287,6 +287,13 @@ TEST_F(PanelTest, StripChartLimitLinesStandAtTheLimitsUntilFourInfinitiesTakeThe
     };
     EXPECT_GT(inked(700), plot->axisRect()->width() / 4);
     EXPECT_EQ(inked(690), 0);
+    // The same limits again, as the program may say them every frame, cost
+    // no replot.
+    int replots = 0;
+    QObject::connect(plot, &QCustomPlot::afterReplot, plot, [&] { ++replots; });
+    ASSERT_EQ(SetStripChartLimits(panel, PANEL_RATES, 3, -NONE, NAN, 700, NONE), 0);
+    chart->refresh();
+    EXPECT_EQ(replots, 0);
     plot->graph(3)->setVisible(false);
     plot->replot();
     EXPECT_EQ(limit_lines(plot), std::vector<Line>{});

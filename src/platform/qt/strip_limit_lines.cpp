@@ -1,6 +1,7 @@
 #include "strip_limit_lines.h"
 
 #include <cmath>
+#include <limits>
 #include <qcustomplot.h>
 
 #include "controls.h"
@@ -21,19 +22,31 @@ QPen limit_pen(int state) {
     return pen;
 }
 
+// Limits without a line are all alike.
+bool same_lines(const StripLimitLines::Limits& a, const StripLimitLines::Limits& b) {
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::isfinite(a[i]) != std::isfinite(b[i]) || (std::isfinite(a[i]) && a[i] != b[i]))
+            return false;
+    return true;
+}
+
 } // namespace
 
 StripLimitLines::StripLimitLines(QCustomPlot* plot) : QObject(plot), plot_(plot) {
     connect(plot, &QCustomPlot::beforeReplot, this, &StripLimitLines::match_traces);
 }
 
-void StripLimitLines::set(int trace, QCPGraph* graph, const Limits& limits) {
+bool StripLimitLines::set(int trace, QCPGraph* graph, const Limits& limits) {
+    constexpr double NONE = std::numeric_limits<double>::infinity();
     auto held = traces_.find(trace);
+    if (same_lines(held != traces_.end() ? held->second.limits : Limits{NONE, NONE, NONE, NONE},
+                   limits))
+        return false;
     if (held != traces_.end()) {
         remove(held->second);
         traces_.erase(held);
     }
-    TraceLines made{graph, {}};
+    TraceLines made{graph, limits, {}};
     bool any = false;
     for (std::size_t i = 0; i < limits.size(); ++i) {
         if (!std::isfinite(limits[i])) continue;
@@ -49,6 +62,7 @@ void StripLimitLines::set(int trace, QCPGraph* graph, const Limits& limits) {
         any = true;
     }
     if (any) traces_.emplace(trace, made);
+    return true;
 }
 
 void StripLimitLines::clear() {
@@ -72,8 +86,7 @@ void StripLimitLines::match_traces() {
 
 bool StripChart::set_limits(int trace, const StripLimitLines::Limits& limits) {
     if (trace < 0 || trace >= traces()) return false;
-    limit_lines_->set(trace, plot()->graph(trace), limits);
-    changed();
+    if (limit_lines_->set(trace, plot()->graph(trace), limits)) changed();
     return true;
 }
 

@@ -21,14 +21,16 @@ class StripLimitLines : public QObject {
 
     explicit StripLimitLines(QCustomPlot* plot);
     // Lines at the finite ones of `limits` for the trace drawn by `graph`;
-    // four infinities leave it none.
-    void set(int trace, QCPGraph* graph, const Limits& limits);
+    // four infinities leave it none. False when the trace had those lines
+    // already: the program may well say the same limits at every frame.
+    bool set(int trace, QCPGraph* graph, const Limits& limits);
     // Every trace's lines go: the traces are made anew.
     void clear();
 
   private:
     struct TraceLines {
         QCPGraph* graph;
+        Limits limits;
         std::array<QCPItemStraightLine*, 4> lines;
     };
 
