@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QTableWidget>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <qcustomplot.h>
 #include <string>
@@ -218,16 +219,29 @@ TEST_F(PanelTest, AlarmRowsShowTheirStateAndKeepTheOperatorsRow) {
     EXPECT_EQ(commits(), Commits{PANEL_ACKNOWLEDGE});
 }
 
+// A refused call changes nothing in the list.
 TEST_F(PanelTest, AlarmListRefusesWhatItCannotShow) {
     const char* cells[] = {"a", nullptr};
-    EXPECT_LT(SetTableRowCount(panel, PANEL_ALARMS, -1), 0);
-    EXPECT_LT(SetTableRowCount(panel, PANEL_RATES, 1), 0);
-    EXPECT_LT(SetTableRow(panel, PANEL_ALARMS, -1, cells, 1, SHOW_RED), 0);
-    EXPECT_LT(SetTableRow(panel, PANEL_ALARMS, 0, cells, 1, 3), 0);
-    EXPECT_LT(SetTableRow(panel, PANEL_ALARMS, 0, cells, 2, SHOW_RED), 0);
-    EXPECT_LT(SetTableRow(panel, PANEL_ALARMS, 0, nullptr, 1, SHOW_RED), 0);
-    EXPECT_LT(SetTableRow(panel, PANEL_STATUS, 0, cells, 1, SHOW_RED), 0);
-    EXPECT_EQ(widget<QTableWidget>(PANEL_ALARMS)->rowCount(), 0);
+    struct Call {
+        const char* what;
+        std::function<int()> call;
+    };
+    const Call calls[] = {
+        {"negative count", [&] { return SetTableRowCount(panel, PANEL_ALARMS, -1); }},
+        {"huge count", [&] { return SetTableRowCount(panel, PANEL_ALARMS, 2000000000); }},
+        {"no table", [&] { return SetTableRowCount(panel, PANEL_RATES, 1); }},
+        {"huge row", [&] { return SetTableRow(panel, PANEL_ALARMS, 2000000000, cells, 1, 2); }},
+        {"negative row", [&] { return SetTableRow(panel, PANEL_ALARMS, -1, cells, 1, 2); }},
+        {"unknown state", [&] { return SetTableRow(panel, PANEL_ALARMS, 0, cells, 1, 3); }},
+        {"null cell", [&] { return SetTableRow(panel, PANEL_ALARMS, 0, cells, 2, 2); }},
+        {"no cells", [&] { return SetTableRow(panel, PANEL_ALARMS, 0, nullptr, 1, 2); }},
+        {"a text field", [&] { return SetTableRow(panel, PANEL_STATUS, 0, cells, 1, 2); }},
+    };
+    for (const Call& c : calls) {
+        SCOPED_TRACE(c.what);
+        EXPECT_LT(c.call(), 0);
+        EXPECT_EQ(widget<QTableWidget>(PANEL_ALARMS)->rowCount(), 0);
+    }
 }
 
 // Lines at a trace's finite limits, red and yellow, over the values and out

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPen>
+#include <algorithm>
 
 #include "controls.h"
 #include "limit_look.h"

@@ -14,6 +14,9 @@
 namespace {
 
 constexpr int FAILED = -1;
+// Far more than the values a limits file can watch, and few enough that a
+// wrong count cannot take the memory a row's cells need.
+constexpr int MOST_ALARM_ROWS = 65536;
 
 template <class Widget> Widget* find(int panel, int control) {
     return qobject_cast<Widget*>(kxqt::control_widget(panel, control));
@@ -23,14 +26,15 @@ template <class Widget> Widget* find(int panel, int control) {
 
 int SetTableRowCount(int panel, int table, int rows) {
     auto* list = find<QTableWidget>(panel, table);
-    if (!list || rows < 0) return FAILED;
+    if (!list || rows < 0 || rows > MOST_ALARM_ROWS) return FAILED;
     kxqt::set_alarm_rows(list, rows);
     return 0;
 }
 
 int SetTableRow(int panel, int table, int row, const char* const* cells, int count, int state) {
     auto* list = find<QTableWidget>(panel, table);
-    if (!list || row < 0 || count < 0 || (count > 0 && !cells) || !kxqt::is_limit_state(state))
+    if (!list || row < 0 || row >= MOST_ALARM_ROWS || count < 0 || (count > 0 && !cells) ||
+        !kxqt::is_limit_state(state))
         return FAILED;
     for (int i = 0; i < count; ++i)
         if (!cells[i]) return FAILED;
