@@ -84,6 +84,26 @@ void feed_strip_charts(int panel, int frame) {
     PlotStripChart(panel, PANEL_GROUP_CHART, groups, 80, 0, 0, TYPE_UINT16);
 }
 
+// A value beyond its red limit, one beyond its yellow one, the alarm list
+// that follows them, and the limits of one trace of each chart. A panel file
+// without the alarm list shows the rest.
+void show_limits(int panel) {
+    SetCtrlAttribute(panel, PANEL_WORD_12, ATTR_LIMIT_STATE, SHOW_RED);
+    SetCtrlAttribute(panel, PANEL_TENTH_248, ATTR_LIMIT_STATE, SHOW_YELLOW);
+    const char* rows[][6] = {
+        {"bus voltage (words.12)", "red", "red", "12:31:02", "12:34:56", "3"},
+        {"detector temperature (tenths.248)", "yellow", "red", "12:20:40", "12:34:55", "12"},
+        {"bus current (words.252)", "in range", "yellow", "12:02:13", "12:02:19", "1"},
+    };
+    const int states[] = {SHOW_RED, SHOW_YELLOW, SHOW_IN_RANGE};
+    SetTableRowCount(panel, PANEL_ALARMS, 3);
+    for (int row = 0; row < 3; ++row)
+        SetTableRow(panel, PANEL_ALARMS, row, rows[row], 6, states[row]);
+    const double none = INFINITY;
+    SetStripChartLimits(panel, PANEL_RATES, 19, -none, 200, 960, 1000);
+    SetStripChartLimits(panel, PANEL_GROUP_CHART, 1, 900, 950, 1050, none);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +117,7 @@ int main(int argc, char** argv) {
     show_values(panel);
     show_dump(panel);
     show_spectrum(panel);
+    show_limits(panel);
     // Four minutes of replay: sample numbers of four and five digits.
     for (int frame = 0; frame < 1200; ++frame)
         feed_strip_charts(panel, frame);

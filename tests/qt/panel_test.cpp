@@ -447,16 +447,21 @@ TEST_F(PanelTest, LongValuesShowWholeAtTheMinimumWindowSize) {
         {PANEL_COUNT_MODE0, 4294967295 * 0.001, "4294967.295"},
         {PANEL_COUNT_MODE3, -179.999931891712, "-179.9999319"},
     };
-    for (const Write& write : writes) {
-        SCOPED_TRACE(write.shown);
-        std::visit([&](auto value) { SetCtrlVal(panel, write.control, value); }, write.value);
-        QWidget* control = kxqt::control_widget(panel, write.control);
-        auto* edit = qobject_cast<QLineEdit*>(control);
-        if (!edit) edit = control->findChild<QLineEdit*>();
-        ASSERT_NE(edit, nullptr);
-        EXPECT_EQ(edit->text(), QLatin1String(write.shown));
-        EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()), text_room(edit))
-            << "at " << window()->width() << "x" << window()->height();
+    // Also beside the badge of a value beyond its limits.
+    for (int state : {SHOW_IN_RANGE, SHOW_RED}) {
+        SCOPED_TRACE(state);
+        for (const Write& write : writes) {
+            SCOPED_TRACE(write.shown);
+            SetCtrlAttribute(panel, write.control, ATTR_LIMIT_STATE, state); // value fields only
+            std::visit([&](auto value) { SetCtrlVal(panel, write.control, value); }, write.value);
+            QWidget* control = kxqt::control_widget(panel, write.control);
+            auto* edit = qobject_cast<QLineEdit*>(control);
+            if (!edit) edit = control->findChild<QLineEdit*>();
+            ASSERT_NE(edit, nullptr);
+            EXPECT_EQ(edit->text(), QLatin1String(write.shown));
+            EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()), text_room(edit))
+                << "at " << window()->width() << "x" << window()->height();
+        }
     }
 }
 

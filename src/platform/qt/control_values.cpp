@@ -8,12 +8,15 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QStyle>
+#include <QTableWidget>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "alarm_list.h"
 #include "commit_wiring.h"
 #include "controls.h"
+#include "field_limit_state.h"
 #include "graph.h"
 #include "inputs.h"
 #include "paint_pace.h"
@@ -67,6 +70,8 @@ bool read_value(QWidget* widget, double& value) {
         value = choice_value(choice, choice->currentIndex());
     else if (auto* slider = qobject_cast<QAbstractSlider*>(widget))
         value = slider->value();
+    else if (auto* table = qobject_cast<QTableWidget*>(widget))
+        value = kxqt::selected_alarm(table);
     else
         return false;
     return true;
@@ -160,6 +165,11 @@ void set_visible(QWidget* widget, bool visible) {
         if (label->buddy() == widget) label->setVisible(visible);
 }
 
+int set_limit_state(QWidget* widget, int value) {
+    auto* field = qobject_cast<QLineEdit*>(widget);
+    return field && kxqt::show_limit_state(field, value) ? 0 : FAILED;
+}
+
 int set_maximum(QWidget* widget, int value) {
     auto* slider = qobject_cast<QAbstractSlider*>(widget);
     if (!slider) return FAILED;
@@ -218,6 +228,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
     case ATTR_DIMMED: widget->setEnabled(value == 0); return 0;
     case ATTR_VISIBLE: set_visible(widget, value != 0); return 0;
     case ATTR_MAX_VALUE: return set_maximum(widget, value);
+    case ATTR_LIMIT_STATE: return set_limit_state(widget, value);
     case ATTR_XMAP_MODE:
     case ATTR_YMAP_MODE: return set_mapping(widget, attribute, value);
     default: return FAILED;

@@ -30,7 +30,9 @@ QString utc_text(int64_t microseconds) {
 
 } // namespace
 
-StripChart::StripChart(QWidget* parent) : PlotView(parent), frame_ticker_(new QCPAxisTicker) {
+StripChart::StripChart(QWidget* parent)
+    : PlotView(parent), limit_lines_(new StripLimitLines(plot())),
+      frame_ticker_(new QCPAxisTicker) {
     plot()->xAxis->setLabel(tr("frame"));
     // Frame numbers grow long over a run and a chart may be narrow: few ticks
     // keep their labels apart.
@@ -63,6 +65,7 @@ StripChart::StripChart(QWidget* parent) : PlotView(parent), frame_ticker_(new QC
 
 void StripChart::rebuild() {
     remove_marks(marks_.size());
+    limit_lines_->clear();
     plot()->clearGraphs();
     constexpr int colour_count = static_cast<int>(std::size(trace_colours));
     for (int trace = 0; trace < traces(); ++trace) {

@@ -17,6 +17,7 @@
 
 #include "plot_view.h"
 #include "strip_history.h"
+#include "strip_limit_lines.h"
 
 class QCPAxisTicker;
 class QCPItemStraightLine;
@@ -49,6 +50,9 @@ class StripChart : public PlotView {
     void append(const std::vector<double>& values, bool single = false);
     // Forgets every sample and mark, and follows the latest samples again.
     void clear(int64_t first_frame = 0);
+    // Dashed lines at the finite ones of a trace's limits (strip_limit_lines.h);
+    // false for a trace the chart does not have.
+    bool set_limits(int trace, const StripLimitLines::Limits& limits);
     // A vertical line at the latest samples, labelled: an operator's note.
     void mark(const QString& label);
     // The labels of the marks still in the history, oldest first.
@@ -111,6 +115,7 @@ class StripChart : public PlotView {
     StripHistory history_;
     QStringList names_;
     std::vector<Mark> marks_;
+    StripLimitLines* limit_lines_;
     bool single_ = false;
     int64_t next_time_ = StripHistory::NO_TIME;
     // The x axis: what it counts, whether it follows the latest samples,

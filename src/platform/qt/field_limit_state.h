@@ -1,0 +1,13 @@
+// A value field's limit state: its colour, a frame and a badge over it.
+#pragma once
+
+class QLineEdit;
+
+namespace kxqt {
+
+// Shows `state` (LimitShow) on `field`; false for a state not known. The
+// field's text stays as the program writes it, so what is read back is only
+// ever the value; the frame and the badge are drawn over the field.
+bool show_limit_state(QLineEdit* field, int state);
+
+} // namespace kxqt
