@@ -12,8 +12,9 @@ namespace kxqt {
 
 // Has every group box in `window` paint from a picture of itself, made
 // again when its size, title, look or state changes.
-// The child of the window that does it goes by this name.
 void keep_group_frames(QWidget* window);
+
+// The name of the window's child that does it.
 inline const QString GROUP_FRAMES_NAME = QStringLiteral("kx group frames");
 
 } // namespace kxqt
