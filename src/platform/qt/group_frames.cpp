@@ -37,22 +37,26 @@ class GroupFrames : public QObject {
         setObjectName(GROUP_FRAMES_NAME);
         for (QGroupBox* box : window->findChildren<QGroupBox*>()) {
             box->installEventFilter(this);
-            connect(box, &QObject::destroyed, this, [this, box] { pictures_.remove(box); });
+            const QObject* key = box;
+            connect(box, &QObject::destroyed, this, [this, key] { pictures_.remove(key); });
         }
     }
 
   protected:
+    // Events come also while a box is being destroyed: it is a group box
+    // only for as long as it paints.
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* box = static_cast<QGroupBox*>(watched);
         switch (event->type()) {
-        case QEvent::Paint:
+        case QEvent::Paint: {
+            auto* box = qobject_cast<QGroupBox*>(watched);
             // A check box in the title shows the pointer over it and the
             // focus: such a box paints itself as it comes.
-            if (drawing_ || box->isCheckable()) return false;
+            if (!box || drawing_ || box->isCheckable()) return false;
             return paint(box, static_cast<QPaintEvent*>(event)->region());
+        }
         case QEvent::StyleChange:
         case QEvent::ThemeChange:
-        case QEvent::LayoutDirectionChange: pictures_.remove(box); return false;
+        case QEvent::LayoutDirectionChange: pictures_.remove(watched); return false;
         default: return false;
         }
     }
