@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <map>
 #include <numeric>
@@ -206,6 +207,41 @@ TEST_F(GraphTest, BurstOfFramesReplotsEachChangedPlotOnceAndNeverHalfDone) {
     EXPECT_EQ(counter.replots[plot_in(panel, PANEL_GROUP_CHART)], 0); // unchanged
     // The strip chart shows its latest samples.
     EXPECT_EQ(rates->xAxis->range(), QCPRange(0, 300));
+}
+
+// A frame that brings only new data redraws only the spectrum's curve: what
+// shows must be what a whole replot draws, also when the axes changed in
+// the same frame.
+TEST_F(GraphTest, SpectrumShowsWhatAWholeReplotDrawsAfterNewDataAndNewAxes) {
+    QCustomPlot* spectrum = plot_in(panel, PANEL_SPECTRUM);
+    DrawCounter counter(window());
+    auto shown = [&] {
+        int before = counter.paints[spectrum];
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints[spectrum] > before; }, 60000));
+        return spectrum->grab().toImage();
+    };
+    auto replotted = [&] {
+        spectrum->replot(QCustomPlot::rpImmediateRefresh);
+        return spectrum->grab().toImage();
+    };
+    const int16_t bins[4] = {1, 3, 5, 7};
+    auto frame = [&](std::array<float, 4> counts) {
+        DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1);
+        PlotXY(panel, PANEL_SPECTRUM, bins, counts.data(), 4, TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1,
+               0xFF);
+    };
+    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, 0, 8, AXIS_MANUAL, 0, 1);
+    frame({0.2f, 0.9f, 0.4f, 0.1f});
+    QImage first = shown();
+    frame({0.7f, 0.1f, 0.3f, 0.8f});
+    QImage next = shown();
+    EXPECT_FALSE(next == first); // the curve moved
+    EXPECT_TRUE(next == replotted());
+    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, 0, 8, AXIS_MANUAL, 0, 2);
+    frame({0.7f, 0.1f, 0.3f, 0.8f});
+    QImage rescaled = shown();
+    EXPECT_FALSE(rescaled == next); // the y axis' labels and the curve's height
+    EXPECT_TRUE(rescaled == replotted());
 }
 
 TEST_F(GraphTest, MinimisedWindowReplotsNothingUntilShownAgain) {

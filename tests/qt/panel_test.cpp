@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -23,6 +24,7 @@
 #include "files.h"
 #include "frame_source.h"
 #include "frames.h"
+#include "group_frames.h"
 #include "inputs.h"
 #include "journal_reader.h"
 #include "kxview_storage.h"
@@ -551,5 +553,33 @@ TEST_F(PanelTest, ANoteTypedAndEnteredGoesToTheJournalAndMarksTheStripCharts) {
     for (int dimmed : {1, 0}) {
         EXPECT_EQ(SetCtrlAttribute(panel, PANEL_NOTE, ATTR_DIMMED, dimmed), 0);
         EXPECT_EQ(note->isEnabled(), dimmed == 0);
+    }
+}
+
+// Group boxes paint from a picture of themselves: what the operator sees
+// must be what the box paints itself, also once its title, state or size
+// changed after the picture was made.
+TEST_F(PanelTest, GroupBoxesLookAsTheyPaintThemselvesAfterEachChange) {
+    auto* box = window()->findChild<QGroupBox*>(QStringLiteral("housekeepingBox"));
+    ASSERT_NE(box, nullptr);
+    if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"as loaded", [] {}},
+        {"title", [box] { box->setTitle(QStringLiteral("Housekeeping (changed)")); }},
+        {"dimmed", [box] { box->setEnabled(false); }},
+        {"resized", [this] { window()->resize(window()->size() + QSize(37, 23)); }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        window()->grab(); // the pictures as they were
+        QApplication::processEvents();
+        change();
+        QApplication::processEvents();
+        QImage shown = window()->grab().toImage();
+        delete window()->findChild<QObject*>(kxqt::GROUP_FRAMES_NAME);
+        QImage painted = window()->grab().toImage();
+        kxqt::keep_group_frames(window());
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_TRUE(shown == painted);
     }
 }

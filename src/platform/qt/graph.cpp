@@ -29,11 +29,13 @@ Range drawable(Range range, bool log) {
 
 Range range_of(const QCPAxis* axis) { return {axis->range().lower, axis->range().upper}; }
 
-QCPGraph* curve(QCustomPlot* plot, int index) { return plot->graph(index); }
-
 } // namespace
 
 Graph::Graph(QWidget* parent) : PlotView(parent) {
+    // The spectrum changes at every frame, its axes seldom: only its curves
+    // are drawn again then. It has no legend to hold them.
+    plot()->setAutoAddPlottableToLegend(false);
+    draw_plottables_apart();
     plot()->xAxis->grid()->setSubGridVisible(true);
     plot()->yAxis->grid()->setSubGridVisible(true);
     apply(plot()->xAxis, x_, x_log_);
@@ -74,9 +76,20 @@ void Graph::set_y_log(bool log) {
 Range Graph::drawn_x_range() const { return range_of(plot()->xAxis); }
 Range Graph::drawn_y_range() const { return range_of(plot()->yAxis); }
 
+// Drawn above the curves added before it, as a new curve would be: spares
+// come back in the order they were drawn in.
+QCPGraph* Graph::new_curve() {
+    if (spare_.empty()) return plot()->addGraph();
+    QCPGraph* reused = spare_.front();
+    spare_.erase(spare_.begin());
+    reused->setVisible(true);
+    return reused;
+}
+
 int Graph::add_curve(const QList<double>& x, const QList<double>& y, int colour,
                      Precision precision) {
-    QCPGraph* added = plot()->addGraph();
+    QCPGraph* added = new_curve();
+    curves_.push_back(added);
     QColor pen_colour(QRgb(static_cast<unsigned>(colour) & 0xFFFFFFu));
     // A cosmetic one-pixel pen is drawn as a polyline; a wider one would be
     // stroked as a polygon, many times slower.
@@ -97,41 +110,49 @@ int Graph::add_curve(const QList<double>& x, const QList<double>& y, int colour,
     added->setProperty("handle", handle);
     added->setProperty("xSingle", precision.x_single);
     added->setProperty("ySingle", precision.y_single);
-    changed();
+    plottables_changed();
     return handle;
 }
 
 bool Graph::remove_curve(int handle) {
-    for (int i = 0; i < plot()->graphCount(); ++i) {
-        if (curve(plot(), i)->property("handle").toInt() == handle) {
-            changed();
-            return plot()->removeGraph(i);
-        }
-    }
-    return false;
+    auto found = std::find_if(curves_.begin(), curves_.end(), [&](const QCPGraph* shown) {
+        return shown->property("handle").toInt() == handle;
+    });
+    if (found == curves_.end()) return false;
+    QCPGraph* removed = *found;
+    curves_.erase(found);
+    plottables_changed();
+    return plot()->removeGraph(removed);
 }
 
 void Graph::remove_curves() {
-    plot()->clearGraphs();
-    changed();
+    for (QCPGraph* removed : curves_) {
+        removed->setVisible(false);
+        removed->data()->clear();
+    }
+    // Every curve shown is drawn below every spare: the spares stay in
+    // drawing order with these before them.
+    spare_.insert(spare_.begin(), curves_.begin(), curves_.end());
+    curves_.clear();
+    plottables_changed();
 }
 
-int Graph::curve_count() const { return plot()->graphCount(); }
+int Graph::curve_count() const { return static_cast<int>(curves_.size()); }
 
 QList<QPointF> Graph::curve_points(int index) const {
     QList<QPointF> points;
-    if (index < 0 || index >= plot()->graphCount()) return points;
-    for (const QCPGraphData& point : *curve(plot(), index)->data())
+    if (index < 0 || index >= curve_count()) return points;
+    for (const QCPGraphData& point : *curves_[index]->data())
         points.append({point.key, point.value});
     return points;
 }
 
 QString Graph::csv() const {
-    bool numbered = plot()->graphCount() > 1;
+    bool numbered = curve_count() > 1;
     QString text = numbered ? QStringLiteral("curve,") : QString();
     text += csv_field(x_label()) + ',' + csv_field(y_label()) + '\n';
-    for (int i = 0; i < plot()->graphCount(); ++i) {
-        const QCPGraph* shown = curve(plot(), i);
+    for (int i = 0; i < curve_count(); ++i) {
+        const QCPGraph* shown = curves_[i];
         bool x_single = shown->property("xSingle").toBool();
         bool y_single = shown->property("ySingle").toBool();
         QString number = numbered ? QString::number(i + 1) + ',' : QString();

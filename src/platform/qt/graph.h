@@ -4,10 +4,12 @@
 
 #include <QList>
 #include <QPointF>
+#include <vector>
 
 #include "plot_view.h"
 
 class QCPAxis;
+class QCPGraph;
 
 namespace kxqt {
 
@@ -77,12 +79,18 @@ class Graph : public PlotView {
 
   private:
     void apply(QCPAxis* axis, Range range, bool log);
+    QCPGraph* new_curve();
 
     Range x_{0.0, 1.0};
     Range y_{0.0, 1.0};
     bool x_log_ = false;
     bool y_log_ = false;
     int next_handle_ = 1;
+    // The curves shown, in drawing order. Curves removed all at once are
+    // kept hidden for the next ones: the program plots the spectrum afresh
+    // at every frame, and a new curve would have the whole plot replotted.
+    std::vector<QCPGraph*> curves_;
+    std::vector<QCPGraph*> spare_;
 };
 
 } // namespace kxqt

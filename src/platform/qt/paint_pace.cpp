@@ -50,6 +50,12 @@ class PaintPacer : public QObject {
         request();
     }
 
+    void refresh_at_paint(PlotView* view) {
+        if (std::find(views_.begin(), views_.end(), view) == views_.end())
+            views_.emplace_back(view);
+        request();
+    }
+
     void request() {
         if (timer_->isActive()) return;
         qint64 since = clock_.elapsed() - last_paint_;
@@ -80,8 +86,8 @@ class PaintPacer : public QObject {
         for (const auto& [box, text] : texts_)
             if (!box.isNull()) box->setPlainText(text);
         texts_.clear();
-        for (PlotView* view : window_->findChildren<PlotView*>())
-            view->refresh();
+        for (const auto& view : std::exchange(views_, {}))
+            if (!view.isNull()) view->refresh();
         painting_ = true;
         QEvent update(QEvent::UpdateRequest);
         QCoreApplication::sendEvent(window_, &update);
@@ -94,6 +100,9 @@ class PaintPacer : public QObject {
     QElapsedTimer clock_;
     qint64 last_paint_ = -PAINT_INTERVAL_MS;
     bool painting_ = false;
+    // The plots changed since the last paint, to be replotted before the
+    // next.
+    std::vector<QPointer<PlotView>> views_;
     // The latest text of each box, not yet shown.
     std::vector<std::pair<QPointer<QPlainTextEdit>, QString>> texts_;
 };
@@ -109,10 +118,10 @@ void pace_painting(QWidget* window) {
     if (!pacer_of(window)) new PaintPacer(window);
 }
 
-bool request_paint(QWidget* widget) {
-    PaintPacer* pacer = pacer_of(widget->window());
+bool request_paint(PlotView* view) {
+    PaintPacer* pacer = pacer_of(view->window());
     if (!pacer) return false;
-    pacer->request();
+    pacer->refresh_at_paint(view);
     return true;
 }
 

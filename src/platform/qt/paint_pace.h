@@ -14,9 +14,11 @@ namespace kxqt {
 // pace for as long as the window lives.
 void pace_painting(QWidget* window);
 
-// Asks for a paint of the paced window that holds `widget`, within the pace.
-// False when that window is not paced.
-bool request_paint(QWidget* widget);
+class PlotView;
+
+// Asks for a paint of the paced window that holds `view`, within the pace,
+// with `view` refreshed just before it. False when that window is not paced.
+bool request_paint(PlotView* view);
 
 // Gives `box` its text just before the paced window that holds it paints:
 // a long text is laid out once a picture, however often it changes in

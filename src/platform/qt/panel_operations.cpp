@@ -8,6 +8,7 @@
 #include "backend_storage.h"
 #include "commit_wiring.h"
 #include "controls.h"
+#include "group_frames.h"
 #include "operator_events.h"
 #include "paint_pace.h"
 #include "panel_loader.h"
@@ -28,6 +29,7 @@ int LoadPanel(int parent, const char* file, int resource) {
         return -1;
     }
     kxqt::pace_painting(loaded->window);
+    kxqt::keep_group_frames(loaded->window);
     int handle = kxqt::add_panel(loaded->window, loaded->controls);
     kxqt::wire_commits(handle, loaded->window, loaded->controls);
     kxqt::backend.load_error.clear();

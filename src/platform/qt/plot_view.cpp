@@ -41,10 +41,31 @@ bool PlotView::save_image(const QString& path) {
 }
 
 void PlotView::refresh() {
-    if (!stale_) return;
-    stale_ = false;
-    before_replot();
-    plot_->replot(QCustomPlot::rpQueuedRefresh);
+    if (stale_) {
+        stale_ = plottables_stale_ = false;
+        before_replot();
+        plot_->replot(QCustomPlot::rpQueuedRefresh);
+    } else if (plottables_stale_) {
+        plottables_stale_ = false;
+        // A full replot instead while the plot's buffers are out of date
+        // (a resize, a layer added).
+        plottables_->replot();
+    }
+}
+
+void PlotView::draw_plottables_apart() {
+    plottables_ = plot_->layer(QStringLiteral("main"));
+    plottables_->setMode(QCPLayer::lmBuffered);
+    changed();
+}
+
+void PlotView::plottables_changed() {
+    if (!plottables_) {
+        changed();
+        return;
+    }
+    plottables_stale_ = true;
+    if (!request_paint(this)) changed();
 }
 
 void PlotView::changed() {

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+class QCPLayer;
 class QCustomPlot;
 
 namespace kxqt {
@@ -29,6 +30,12 @@ class PlotView : public QWidget {
     // Marks the plot as changed: it is replotted when its window next
     // paints, however often it changes in between.
     void changed();
+    // Draws the plottables on a layer of their own, so that a change of the
+    // data alone redraws that layer and keeps the axes, grid and labels as
+    // they were drawn.
+    void draw_plottables_apart();
+    // Marks only the plottables as changed (see draw_plottables_apart).
+    void plottables_changed();
     // Last adjustments before a replot, such as axes that follow the data.
     virtual void before_replot() {}
 
@@ -38,6 +45,10 @@ class PlotView : public QWidget {
 
     QCustomPlot* plot_;
     bool stale_ = false;
+    // The plottables' own layer, when they have one, and whether it alone
+    // is due for a redraw.
+    QCPLayer* plottables_ = nullptr;
+    bool plottables_stale_ = false;
 };
 
 // `text` as one CSV field: quoted when it holds a comma, a quote or a line

@@ -28,6 +28,39 @@ QString utc_text(int64_t microseconds) {
            QStringLiteral(".%1Z").arg(micro, 6, 10, QLatin1Char('0'));
 }
 
+// A legend entry that measures its name once: the legend is laid out again
+// at every replot, and measuring a text lays it out.
+class LegendEntry : public QCPPlottableLegendItem {
+  public:
+    using QCPPlottableLegendItem::QCPPlottableLegendItem;
+
+  protected:
+    QSize minimumOuterSizeHint() const override {
+        Measure now{mPlottable ? mPlottable->name() : QString(), getFont(),
+                    mParentLegend->iconSize(), mParentLegend->iconTextPadding(), mMargins};
+        if (!measured_ || !(now == measure_)) {
+            measure_ = now;
+            size_ = QCPPlottableLegendItem::minimumOuterSizeHint();
+            measured_ = true;
+        }
+        return size_;
+    }
+
+  private:
+    // What the size depends on.
+    struct Measure {
+        QString name;
+        QFont font;
+        QSize icon;
+        int padding;
+        QMargins margins;
+        bool operator==(const Measure&) const = default;
+    };
+    mutable Measure measure_;
+    mutable QSize size_;
+    mutable bool measured_ = false;
+};
+
 } // namespace
 
 StripChart::StripChart(QWidget* parent)
@@ -59,6 +92,7 @@ StripChart::StripChart(QWidget* parent)
     // (measured with the raster engine on noisy traces).
     plot()->setNotAntialiasedElements(QCP::aePlottables);
     plot()->setPlottingHint(QCP::phFastPolylines, false);
+    plot()->setAutoAddPlottableToLegend(false);
     set_up_going_back(small);
     rebuild();
 }
@@ -74,6 +108,7 @@ void StripChart::rebuild() {
         pen.setCosmetic(true);
         graph->setPen(pen);
         graph->setName(trace < names_.size() ? names_[trace] : tr("trace %1").arg(trace + 1));
+        plot()->legend->addItem(new LegendEntry(plot()->legend, graph));
         // The points given are already at most a few per pixel.
         graph->setAdaptiveSampling(false);
     }
