@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "broker_command_line.h"
+#include "broker_start.h"
 #include "command_line.h"
 #include "controls.h"
 #include "earlier_log.h"
@@ -133,9 +135,12 @@ bool open_replay(Sources* s, const char* path) {
     return true;
 }
 
+// A viewer reads no port; its copy of the records, when it keeps one, is
+// closed as the raw log is.
 void close_sources(const Sources& s) {
-    if (s.source == SOURCE_LIVE) {
-        CloseCom(LINE_PORT);
+    stop_broker_link(&kx.broker);
+    if (s.source != SOURCE_REPLAY) {
+        if (s.source == SOURCE_LIVE) CloseCom(LINE_PORT);
         // What the last frames left for the next periodic sync goes now.
         for (std::FILE* file : {s.raw_log, s.journal}) {
             if (file == nullptr) continue;
@@ -185,6 +190,8 @@ bool choose_start(const std::string& start) {
 
 // The window names the recording it replays.
 void name_window(int panel, const Sources& s, const std::string& recording) {
+    if (s.source == SOURCE_BROKER)
+        SetPanelAttribute(panel, ATTR_TITLE, (recording + " - kxview").c_str());
     if (s.source != SOURCE_REPLAY) return;
     std::string title = std::filesystem::path(recording).filename().string() + " - kxview";
     SetPanelAttribute(panel, ATTR_TITLE, title.c_str());
@@ -211,11 +218,21 @@ int kxview_main(int argc, char** argv) {
                    "or from a time (YYYY-MM-DDThh:mm:ssZ, or hh:mm:ss on the first day)")
         ->type_name("TIME|#N")
         ->needs(replay);
+    BrokerCommandLine broker;
+    add_broker_options(&app, replay, &recording, &broker);
     set_up_command_line(&app, FOOTER);
     int status = parse_command_line(&app, argc, argv);
     if (status != KEEP_RUNNING) return status;
     Sources sources;
-    if (!(*replay ? open_replay(&sources, recording.c_str()) : open_live(&sources))) return 1;
+    if (broker.role == ROLE_VIEWER) {
+        sources.source = SOURCE_BROKER;
+        if (!start_viewing(broker, &sources.raw_log, &sources.journal)) return 1;
+    } else if (broker.role == ROLE_PUBLISHER && !start_publishing(broker)) {
+        return 1;
+    } else if (!(*replay ? open_replay(&sources, recording.c_str()) : open_live(&sources))) {
+        stop_broker_link(&kx.broker);
+        return 1;
+    }
     start_frames(sources.source, sources.replay);
     if (!start.empty() && !choose_start(start)) {
         close_sources(sources);
@@ -241,7 +258,8 @@ int kxview_main(int argc, char** argv) {
     DisplayPanel(panel);
     set_raw_log(sources.raw_log);
     set_journal(sources.journal);
-    kx.journal_failing = sources.source == SOURCE_LIVE && sources.journal == nullptr;
+    kx.journal_failing =
+        sources.source != SOURCE_REPLAY && sources.raw_log != nullptr && sources.journal == nullptr;
     journal_event("start", "kxview " KX_VERSION " COM1 19200 8N1");
     while (service(panel, sources.source, &kx.store) == 0) {
     }

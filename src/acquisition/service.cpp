@@ -11,7 +11,9 @@
 #include "controls.h"
 #include "frame_format.h"
 #include "frame_process.h"
+#include "frame_publisher.h"
 #include "frame_source.h"
+#include "frame_subscription.h"
 #include "journal_format.h"
 #include "kxview_storage.h"
 #include "note_marks.h"
@@ -106,6 +108,8 @@ void set_up_pass(int panel, int source, SpectrumStore* store) {
         flush_port();
         kx.settings.budget = LIVE_BUDGET;
         SetCtrlVal(panel, PANEL_STATUS, "serial port ready");
+    } else if (source == SOURCE_BROKER) {
+        kx.settings.budget = LIVE_BUDGET;
     } else {
         kx.settings.budget = REPLAY_BUDGET;
     }
@@ -285,17 +289,28 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     int result = get_frm(kx.frame, source);
     if (result == FRAME_LATER) {
         if (kx.positions.scanning) show_position(panel);
+        if (source == SOURCE_BROKER) {
+            // The broker's own text is made afresh, so a stale one is not kept.
+            kx.status = viewing_status(kx.status == kx.broker_status ? " " : kx.status);
+            SetCtrlVal(panel, PANEL_STATUS, kx.status);
+        }
         return;
     }
-    kx.arrival = source == SOURCE_LIVE ? UtcMicroseconds() : arrival_at(frame_offset());
-    bool logged = source != SOURCE_LIVE || log_arrivals();
-    if (source == SOURCE_LIVE) journal_attempt(result, logged);
+    kx.arrival = source == SOURCE_LIVE     ? UtcMicroseconds()
+                 : source == SOURCE_BROKER ? broker_frame_arrival()
+                                           : arrival_at(frame_offset());
+    // A viewer logs what it received only when asked to (--log).
+    bool logged = source == SOURCE_REPLAY || kx.raw_log == nullptr || log_arrivals();
+    if (source != SOURCE_REPLAY) journal_attempt(result, logged);
+    if (source == SOURCE_LIVE && (result == 0 || result == 1)) publish_record(result == 0);
     if (result < 0) {
         kx.status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
                     : replay_read_error() != 0 ? "read error on input file"
                                                : "EOF on input file";
     } else if (result == 0) {
-        kx.status = source == SOURCE_REPLAY ? frame_status() : " ";
+        kx.status = source == SOURCE_REPLAY   ? frame_status()
+                    : source == SOURCE_BROKER ? viewing_status(" ")
+                                              : " ";
         frm_process(kx.frame, store, panel, kx.settings.accumulate);
         refresh_spectrum(panel, store);
         build_dump();
@@ -313,7 +328,10 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
         kx.status = "raw log write error";
     else if (kx.journal_failing)
         kx.status = "journal write error";
+    else if (source == SOURCE_LIVE)
+        kx.status = publishing_status(kx.status);
     SetCtrlVal(panel, PANEL_STATUS, kx.status);
+    if (kx.broker.role == ROLE_PUBLISHER) send_waiting(&kx.broker);
 }
 
 void set_raw_log(std::FILE* log) { kx.raw_log = log; }

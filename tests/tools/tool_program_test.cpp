@@ -36,7 +36,10 @@ const std::string DUMP_USAGE =
 const std::string SIM_USAGE = "usage: kxsim [--out FILE | --link NAME] [--count N] [--rate FPS] "
                               "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P] "
                               "[--spike SPIKE] [--start-time TIME] [--note N:TEXT]\n";
-const std::string VIEW_USAGE = "usage: kxview [--speed RATE] [--start TIME|#N] [RECORDING]\n";
+const std::string VIEW_USAGE =
+    "usage: kxview [--speed RATE] [--start TIME|#N] [--publish URL] [--log FILE] "
+    "[--username NAME] [--password-file FILE] [--cafile FILE] "
+    "[--capath DIR] [--cert FILE] [--key FILE] [RECORDING]\n";
 
 std::string clean_report(int records) {
     std::string n = std::to_string(records);
