@@ -39,12 +39,12 @@ const char* publishing_status(const char* status) {
         std::snprintf(kx.broker_status, sizeof kx.broker_status, "broker refused: %s",
                       refusal_text(refusal));
     else if (!link.connected)
-        std::snprintf(kx.broker_status, sizeof kx.broker_status,
-                      "broker gone: publishing resumes when it is back; %llu records not published",
-                      lost);
+        std::snprintf(
+            kx.broker_status, sizeof kx.broker_status,
+            "broker gone: publishing resumes when it is back; %llu messages not published", lost);
     else if (lost > 0)
         std::snprintf(kx.broker_status, sizeof kx.broker_status,
-                      "broker too slow: %llu records not published", lost);
+                      "broker too slow: %llu messages not published", lost);
     else
         return status;
     return kx.broker_status;
