@@ -30,22 +30,23 @@ void publish_journal_line(const char* line, size_t length) {
     ring_put(&kx.broker.ring, message);
 }
 
+// Drops are counted over the run: an operator who looks after an outage
+// still learns what the viewers missed.
 const char* publishing_status(const char* status) {
     BrokerLink& link = kx.broker;
     if (link.role != ROLE_PUBLISHER) return status;
     unsigned long long lost = ring_dropped(&link.ring) + link.unsent;
     int refusal = link.refusal;
+    char gone[96] = "";
     if (refusal > 0)
-        std::snprintf(kx.broker_status, sizeof kx.broker_status, "broker refused: %s",
-                      refusal_text(refusal));
+        std::snprintf(gone, sizeof gone, "broker refused: %s", refusal_text(refusal));
     else if (!link.connected)
-        std::snprintf(
-            kx.broker_status, sizeof kx.broker_status,
-            "broker gone: publishing resumes when it is back; %llu messages not published", lost);
-    else if (lost > 0)
-        std::snprintf(kx.broker_status, sizeof kx.broker_status,
-                      "broker too slow: %llu messages not published", lost);
+        std::snprintf(gone, sizeof gone, "broker gone: publishing resumes when it is back");
+    if (gone[0] == '\0' && lost == 0) return status;
+    if (lost == 0)
+        std::snprintf(kx.broker_status, sizeof kx.broker_status, "%s", gone);
     else
-        return status;
+        std::snprintf(kx.broker_status, sizeof kx.broker_status, "%s%s%llu messages not published",
+                      gone, gone[0] == '\0' ? "" : "; ", lost);
     return kx.broker_status;
 }
