@@ -66,6 +66,9 @@ void add_broker_options(CLI::App* app, CLI::Option* recording, const std::string
         bool viewing = !recorded->empty() && names_broker(*recorded);
         if (*log && !viewing)
             throw CLI::ValidationError("--log", "a copy is kept only when viewing mqtt://...");
+        if (viewing && (app->count("--speed") > 0 || app->count("--start") > 0))
+            throw CLI::ValidationError("--speed and --start",
+                                       "a run viewed through a broker is shown as it comes");
         line->role = *publish ? ROLE_PUBLISHER : viewing ? ROLE_VIEWER : ROLE_NONE;
     });
 }
