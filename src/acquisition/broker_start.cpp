@@ -14,7 +14,7 @@ namespace {
 
 // Long enough for a broker across a network to answer; one that does not is
 // not yet there, and the viewer starts and waits for it on its panel.
-constexpr double FIRST_ANSWER_SECONDS = 5.0;
+constexpr double FIRST_ANSWER_SECONDS = 3.0;
 
 // The retained description of the run, for whoever subscribes later.
 std::string run_description(const BrokerSettings& settings) {

@@ -35,6 +35,8 @@ void publish_journal_line(const char* line, size_t length) {
 const char* publishing_status(const char* status) {
     BrokerLink& link = kx.broker;
     if (link.role != ROLE_PUBLISHER) return status;
+    // The text of an earlier attempt is made afresh, never kept stale.
+    if (status == kx.broker_status) status = " ";
     unsigned long long lost = ring_dropped(&link.ring) + link.unsent;
     int refusal = link.refusal;
     char gone[96] = "";

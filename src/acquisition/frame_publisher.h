@@ -13,5 +13,5 @@ void publish_record(bool good);
 void publish_journal_line(const char* line, size_t length);
 
 // After a live frame attempt: `status` as it stands, or what the status line
-// must say about publishing instead (the broker gone, records dropped).
+// must say about publishing instead (the broker gone, messages dropped).
 const char* publishing_status(const char* status);

@@ -84,6 +84,8 @@ int64_t broker_frame_offset() { return kx.broker_offset; }
 long long broker_frame_arrival() { return kx.broker_arrival; }
 
 const char* viewing_status(const char* status) {
+    // The text of an earlier attempt is made afresh, never kept stale.
+    if (status == kx.broker_status) status = " ";
     bool unheard = kx.broker.publisher_state == PUBLISHER_UNHEARD;
     const char* gone = !kx.broker_seen      ? "broker gone: reconnecting"
                        : !kx.publisher_seen ? "publisher gone"

@@ -290,8 +290,7 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     if (result == FRAME_LATER) {
         if (kx.positions.scanning) show_position(panel);
         if (source == SOURCE_BROKER) {
-            // The broker's own text is made afresh, so a stale one is not kept.
-            kx.status = viewing_status(kx.status == kx.broker_status ? " " : kx.status);
+            kx.status = viewing_status(kx.status);
             SetCtrlVal(panel, PANEL_STATUS, kx.status);
         }
         return;
@@ -308,9 +307,7 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
                     : replay_read_error() != 0 ? "read error on input file"
                                                : "EOF on input file";
     } else if (result == 0) {
-        kx.status = source == SOURCE_REPLAY   ? frame_status()
-                    : source == SOURCE_BROKER ? viewing_status(" ")
-                                              : " ";
+        kx.status = source == SOURCE_REPLAY ? frame_status() : " ";
         frm_process(kx.frame, store, panel, kx.settings.accumulate);
         refresh_spectrum(panel, store);
         build_dump();
@@ -330,6 +327,8 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
         kx.status = "journal write error";
     else if (source == SOURCE_LIVE)
         kx.status = publishing_status(kx.status);
+    else if (source == SOURCE_BROKER)
+        kx.status = viewing_status(kx.status);
     SetCtrlVal(panel, PANEL_STATUS, kx.status);
     if (kx.broker.role == ROLE_PUBLISHER) send_waiting(&kx.broker);
 }

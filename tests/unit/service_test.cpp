@@ -626,3 +626,34 @@ TEST_F(Service, APublisherWithoutItsBrokerLogsEveryByteAndCountsWhatItDrops) {
               Bytes(line.begin() + (first_kept - 1) * FRAME_SIZE,
                     line.begin() + first_kept * FRAME_SIZE));
 }
+
+// A viewer numbers what it receives: a gap is records lost on the way, said
+// on the status line after every frame and while it waits, with the broker
+// gone when it is; a bad record is counted, not shown.
+TEST_F(Service, AViewerCountsTheRecordsLostOnTheWayAndSaysWhenTheBrokerIsGone) {
+    set_raw_log(nullptr);
+    kx.broker.role = ROLE_VIEWER;
+    kx.broker.connected = true;
+    kx.broker.publisher_state = PUBLISHER_ONLINE;
+    BrokerMessage message;
+    for (uint64_t sequence : {1, 2, 5, 6}) {
+        Bytes record = counts_frame(static_cast<int>(sequence));
+        if (sequence == 6) record[100] ^= 0x01;
+        message.sequence = sequence;
+        ASSERT_TRUE(take_frame_payload(record.data(), record.size(), &message));
+        ring_put(&kx.broker.ring, message);
+    }
+    fake::push_events({0, 0, 0, 0});
+    EXPECT_EQ(service(PANEL, SOURCE_BROKER, &store), 1);
+    const std::string lost = STATUS + R"("2 records lost on the way"))";
+    EXPECT_EQ(after_set_up({STATUS, SKIPPED}),
+              (Texts{SKIPPED + "0)", SHOWN_OK, SKIPPED + "0)", SHOWN_OK, SKIPPED + "0)", lost,
+                     SKIPPED + "0)", lost}));
+    EXPECT_EQ(store.mode_frames[0], 3);
+    fake::clear_calls();
+    kx.broker.connected = false;
+    fake::push_events({0});
+    EXPECT_EQ(service(PANEL, SOURCE_BROKER, &store), 1);
+    EXPECT_EQ(after_set_up({STATUS}),
+              Texts{STATUS + R"("broker gone: reconnecting; 2 records lost on the way"))"});
+}
