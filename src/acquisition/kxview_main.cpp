@@ -260,7 +260,10 @@ int kxview_main(int argc, char** argv) {
     set_journal(sources.journal);
     kx.journal_failing =
         sources.source != SOURCE_REPLAY && sources.raw_log != nullptr && sources.journal == nullptr;
-    journal_event("start", "kxview " KX_VERSION " COM1 19200 8N1");
+    // A viewer's copy names the broker its records came through.
+    journal_event("start", sources.source == SOURCE_BROKER
+                               ? "kxview " KX_VERSION " " + recording
+                               : std::string("kxview " KX_VERSION " COM1 19200 8N1"));
     while (service(panel, sources.source, &kx.store) == 0) {
     }
     DiscardPanel(panel);

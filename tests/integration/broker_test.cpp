@@ -126,6 +126,8 @@ TEST(KxviewBroker, TwoViewersAndAScriptTakeEveryRecordThePublisherLogs) {
     EXPECT_EQ(viewer2.finish().status, 0);
     for (const ScratchDirectory* dir : {&first, &second}) {
         const Logged viewed = read_run(*dir / "copy.dat", *dir / "copy.tsv");
+        ASSERT_FALSE(viewed.events.empty());
+        EXPECT_EQ(viewed.events[0].text, "kxview " KX_VERSION " " + url);
         EXPECT_EQ(first_difference(viewed, published), -1)
             << viewed.records.size() << " of " << published.records.size();
         EXPECT_EQ(lost_in(viewed), 0);
