@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "frame_format.h"
+#include "frame_subscription.h"
 #include "kxview_storage.h"
 #include "record_reader.h"
 #include "replay_transport.h"
@@ -27,7 +28,7 @@ size_t read_line(RecordReader*, unsigned char* into, size_t count) {
 void start_frames(int source, std::FILE* recording) {
     if (source == SOURCE_LIVE)
         start_reading_from(&kx.reader, read_line, nullptr);
-    else
+    else if (source == SOURCE_REPLAY)
         start_replay(recording);
 }
 
@@ -35,6 +36,7 @@ int get_frm(unsigned char* frame, int source) {
     switch (source) {
     case SOURCE_LIVE: kx.arrival_count = 0; return next_record(&kx.reader, frame);
     case SOURCE_REPLAY: return replay_frame(frame);
+    case SOURCE_BROKER: return broker_frame(frame);
     default: return -1;
     }
 }
@@ -44,6 +46,13 @@ int live_arrivals(const unsigned char** bytes) {
     return static_cast<int>(kx.arrival_count);
 }
 
-int64_t frame_offset() { return record_offset(kx.reader); }
+int64_t frame_offset() {
+    return kx.broker.role == ROLE_VIEWER ? broker_frame_offset() : record_offset(kx.reader);
+}
+// The reader keeps a bad record in its window until its bytes are scanned.
+const unsigned char* live_record() {
+    return kx.reader.window + (kx.reader.record_start - kx.reader.window_offset);
+}
+
 int replay_read_error() { return kx.reader.error; }
 int32_t skipped_bytes() { return kx.reader.skipped; }

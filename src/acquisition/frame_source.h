@@ -7,6 +7,7 @@
 enum SourceFlag {
     SOURCE_LIVE = 0,
     SOURCE_REPLAY = 1,
+    SOURCE_BROKER = 2, // a run viewed through a broker
 };
 
 // Starts the frames of a run, with nothing skipped yet: from COM1 (live), or
@@ -37,6 +38,10 @@ int replay_read_error();
 
 // After get_frm returned 0 or 1: where that record starts in the input.
 int64_t frame_offset();
+
+// After a live get_frm returned 0 or 1: the record's FRAME_SIZE bytes, a
+// bad one's too (the frame buffer gets only good ones).
+const unsigned char* live_record();
 
 // Bytes passed over since the run started, to reach a record's start.
 int32_t skipped_bytes();

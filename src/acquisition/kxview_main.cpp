@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "alarm_display.h"
+#include "broker_command_line.h"
+#include "broker_start.h"
 #include "command_line.h"
 #include "controls.h"
 #include "earlier_log.h"
@@ -135,9 +137,12 @@ bool open_replay(Sources* s, const char* path) {
     return true;
 }
 
+// A viewer reads no port; its copy of the records, when it keeps one, is
+// closed as the raw log is.
 void close_sources(const Sources& s) {
-    if (s.source == SOURCE_LIVE) {
-        CloseCom(LINE_PORT);
+    stop_broker_link(&kx.broker);
+    if (s.source != SOURCE_REPLAY) {
+        if (s.source == SOURCE_LIVE) CloseCom(LINE_PORT);
         // What the last frames left for the next periodic sync goes now.
         for (std::FILE* file : {s.raw_log, s.journal}) {
             if (file == nullptr) continue;
@@ -185,8 +190,10 @@ bool choose_start(const std::string& start) {
     return false;
 }
 
-// The window names the recording it replays, or the line.
+// The window names the recording it replays, the broker's topic it shows,
+// or the line.
 std::string window_name(const Sources& s, const std::string& recording) {
+    if (s.source == SOURCE_BROKER) return recording;
     return s.source == SOURCE_REPLAY ? std::filesystem::path(recording).filename().string()
                                      : LINE_NAME;
 }
@@ -213,11 +220,21 @@ int kxview_main(int argc, char** argv) {
         ->type_name("TIME|#N")
         ->needs(replay);
     app.add_flag("--bell", kx.alarms.bell, "ring the bell when a value goes beyond a red limit");
+    BrokerCommandLine broker;
+    add_broker_options(&app, replay, &recording, &broker);
     set_up_command_line(&app, FOOTER);
     int status = parse_command_line(&app, argc, argv);
     if (status != KEEP_RUNNING) return status;
     Sources sources;
-    if (!(*replay ? open_replay(&sources, recording.c_str()) : open_live(&sources))) return 1;
+    if (broker.role == ROLE_VIEWER) {
+        sources.source = SOURCE_BROKER;
+        if (!start_viewing(broker, &sources.raw_log, &sources.journal)) return 1;
+    } else if (broker.role == ROLE_PUBLISHER && !start_publishing(broker)) {
+        return 1;
+    } else if (!(*replay ? open_replay(&sources, recording.c_str()) : open_live(&sources))) {
+        stop_broker_link(&kx.broker);
+        return 1;
+    }
     start_frames(sources.source, sources.replay);
     if (!start.empty() && !choose_start(start)) {
         close_sources(sources);
@@ -243,8 +260,12 @@ int kxview_main(int argc, char** argv) {
     DisplayPanel(panel);
     set_raw_log(sources.raw_log);
     set_journal(sources.journal);
-    kx.journal_failing = sources.source == SOURCE_LIVE && sources.journal == nullptr;
-    journal_event("start", "kxview " KX_VERSION " COM1 19200 8N1");
+    kx.journal_failing =
+        sources.source != SOURCE_REPLAY && sources.raw_log != nullptr && sources.journal == nullptr;
+    // A viewer's copy names the broker its records came through.
+    journal_event("start", sources.source == SOURCE_BROKER
+                               ? "kxview " KX_VERSION " " + recording
+                               : std::string("kxview " KX_VERSION " COM1 19200 8N1"));
     start_limits(panel);
     while (service(panel, sources.source, &kx.store) == 0) {
     }

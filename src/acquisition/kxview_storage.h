@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "accumulator.h"
+#include "broker_link.h"
 #include "frame_format.h"
 #include "frame_values.h"
 #include "journal_reader.h"
@@ -107,6 +108,15 @@ struct KxviewStorage {
     // The frame in hex: a line of 2 * DUMP_LINE_BYTES digits for every
     // DUMP_LINE_BYTES bytes, each preceded by a newline.
     char dump[FRAME_SIZE / DUMP_LINE_BYTES * (1 + 2 * DUMP_LINE_BYTES) + 1];
+    BrokerLink broker;        // publishing or viewing: the session with the broker (else role NONE)
+    BrokerMessage publishing; // the message being put into its ring, or taken from it
+    uint64_t sequence;        // publisher: records numbered so far; viewer: the last received
+    uint64_t lost;            // viewer: records the sequence numbers say never came
+    int64_t broker_offset;    // viewer: where the record in hand starts in its --log copy
+    long long broker_arrival = NO_TIME; // viewer: when that record came to the publisher
+    bool broker_seen = true;            // viewer: the broker connected, as last journalled
+    bool publisher_seen = true;         // viewer: the publisher online, as last journalled
+    char broker_status[160];            // the status line's text about the broker
 };
 
 extern KxviewStorage kx;

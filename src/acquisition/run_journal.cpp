@@ -5,6 +5,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "frame_publisher.h"
 #include "journal_format.h"
 #include "kxview_storage.h"
 #include "runtime.h"
@@ -44,8 +45,13 @@ void journal_event(std::string_view kind, std::string_view text) {
     journal_event_at(kx.logged, kind, text);
 }
 
+// Events and notes go to the broker too, when publishing, whether or not the
+// journal file takes them.
 void journal_event_at(int64_t offset, std::string_view kind, std::string_view text) {
-    write_line(UtcMicroseconds(), offset, kind, text);
+    char line[JOURNAL_LINE_BYTES];
+    size_t length = format_journal_line(line, UtcMicroseconds(), offset, kind, text);
+    if (kx.journal != nullptr) write_line(line);
+    publish_journal_line(line, length);
 }
 
 void sync_journal() {

@@ -12,7 +12,9 @@
 #include "controls.h"
 #include "frame_format.h"
 #include "frame_process.h"
+#include "frame_publisher.h"
 #include "frame_source.h"
+#include "frame_subscription.h"
 #include "journal_format.h"
 #include "kxview_storage.h"
 #include "limits_watch.h"
@@ -108,6 +110,8 @@ void set_up_pass(int panel, int source, SpectrumStore* store) {
         flush_port();
         kx.settings.budget = LIVE_BUDGET;
         SetCtrlVal(panel, PANEL_STATUS, "serial port ready");
+    } else if (source == SOURCE_BROKER) {
+        kx.settings.budget = LIVE_BUDGET;
     } else {
         kx.settings.budget = REPLAY_BUDGET;
     }
@@ -288,11 +292,19 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     int result = get_frm(kx.frame, source);
     if (result == FRAME_LATER) {
         if (kx.positions.scanning) show_position(panel);
+        if (source == SOURCE_BROKER) {
+            kx.status = viewing_status(kx.status);
+            SetCtrlVal(panel, PANEL_STATUS, kx.status);
+        }
         return;
     }
-    kx.arrival = source == SOURCE_LIVE ? UtcMicroseconds() : arrival_at(frame_offset());
-    bool logged = source != SOURCE_LIVE || log_arrivals();
-    if (source == SOURCE_LIVE) journal_attempt(result, logged);
+    kx.arrival = source == SOURCE_LIVE     ? UtcMicroseconds()
+                 : source == SOURCE_BROKER ? broker_frame_arrival()
+                                           : arrival_at(frame_offset());
+    // A viewer logs what it received only when asked to (--log).
+    bool logged = source == SOURCE_REPLAY || kx.raw_log == nullptr || log_arrivals();
+    if (source != SOURCE_REPLAY) journal_attempt(result, logged);
+    if (source == SOURCE_LIVE && (result == 0 || result == 1)) publish_record(result == 0);
     if (result < 0) {
         kx.status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
                     : replay_read_error() != 0 ? "read error on input file"
@@ -312,15 +324,21 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     }
     SetCtrlVal(panel, PANEL_SKIPPED, static_cast<int>(skipped_bytes()));
     // Bytes lost from the log matter more than their journal, and both more
-    // than a frame that did not come; a limits file not used, only while
-    // frames come.
-    if (!logged)
+    // than a frame that did not come; then what the broker link says, and a
+    // limits file not used, only while frames come.
+    if (!logged) {
         kx.status = "raw log write error";
-    else if (kx.journal_failing)
+    } else if (kx.journal_failing) {
         kx.status = "journal write error";
-    else if (result == 0 && limits_problem() != nullptr)
-        kx.status = limits_problem();
+    } else {
+        if (result == 0 && limits_problem() != nullptr) kx.status = limits_problem();
+        if (source == SOURCE_LIVE)
+            kx.status = publishing_status(kx.status);
+        else if (source == SOURCE_BROKER)
+            kx.status = viewing_status(kx.status);
+    }
     SetCtrlVal(panel, PANEL_STATUS, kx.status);
+    if (kx.broker.role == ROLE_PUBLISHER) send_waiting(&kx.broker);
 }
 
 void set_raw_log(std::FILE* log) { kx.raw_log = log; }

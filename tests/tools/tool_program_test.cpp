@@ -37,7 +37,9 @@ const std::string SIM_USAGE = "usage: kxsim [--out FILE | --link NAME] [--count 
                               "[--burst N] [--random] [--seed S] [--bad P] [--junk P] [--drop P] "
                               "[--spike SPIKE] [--start-time TIME] [--note N:TEXT]\n";
 const std::string VIEW_USAGE =
-    "usage: kxview [--speed RATE] [--start TIME|#N] [--bell] [RECORDING]\n";
+    "usage: kxview [--speed RATE] [--start TIME|#N] [--bell] [--publish URL] [--log FILE] "
+    "[--username NAME] [--password-file FILE] [--cafile FILE] "
+    "[--capath DIR] [--cert FILE] [--key FILE] [RECORDING]\n";
 
 std::string clean_report(int records) {
     std::string n = std::to_string(records);
@@ -151,6 +153,20 @@ TEST(CommandLines, UsageErrorsExit2WithTheReasonAndTheUsageLine) {
          "10x, 100x (as recorded) or max\n" +
              VIEW_USAGE},
         {{"kxview", "--speed", "max"}, "kxview: --speed requires RECORDING\n" + VIEW_USAGE},
+        {{"kxview", "--publish", "mqtt://lab:99999/t"},
+         "kxview: --publish: invalid value 'mqtt://lab:99999/t': the port is not a number from 1 "
+         "to 65535\n" +
+             VIEW_USAGE},
+        {{"kxview", "mqtt://lab/t/#"},
+         "kxview: RECORDING: invalid value 'mqtt://lab/t/#': a topic cannot hold +, # or a NUL\n" +
+             VIEW_USAGE},
+        {{"kxview", "--publish", "mqtt://lab/t", "rec.dat"},
+         "kxview: RECORDING excludes --publish\n" + VIEW_USAGE},
+        {{"kxview", "--log", "copy.dat", "rec.dat"},
+         "kxview: --log: a copy is kept only when viewing mqtt://...\n" + VIEW_USAGE},
+        {{"kxview", "--speed", "max", "mqtt://lab/t"},
+         "kxview: --speed and --start: a run viewed through a broker is shown as it comes\n" +
+             VIEW_USAGE},
     };
     for (const auto& [argv, err] : errors)
         EXPECT_EQ(outcome(run(argv)), outcome(2, "", err));

@@ -591,3 +591,69 @@ TEST_F(Service, AccumulationRunsPlotAndCountTheBudgetDown) {
 }
 
 } // namespace
+
+// Publishing while no broker is there: the line's bytes all reach the raw
+// log as without a broker, records (a bad one too) and journal lines wait in
+// the bounded ring, its oldest making room, and the status line counts what
+// was not published.
+TEST_F(Service, APublisherWithoutItsBrokerLogsEveryByteAndCountsWhatItDrops) {
+    kx.broker.role = ROLE_PUBLISHER;
+    const int records = static_cast<int>(RING_SLOTS) + 3;
+    Bytes line = counts_frame(7);
+    line[100] ^= 0x01;
+    for (int i = 1; i < records; ++i) {
+        Bytes record = counts_frame(i);
+        line.insert(line.end(), record.begin(), record.end());
+    }
+    fake::push_line(line);
+    fake::push_events(std::vector<int>(records + 1, 0));
+    EXPECT_EQ(live(), 1);
+    EXPECT_EQ(sink.bytes, line);
+    // Journal lines go too: the pass's settings, the accumulation run's end
+    // after its 1000 plots and the line falling silent, by the last attempt;
+    // the quit makes room for itself after it.
+    const std::string dropped = std::to_string(records + 3 - static_cast<int>(RING_SLOTS));
+    EXPECT_EQ(after_set_up({STATUS}).back(),
+              STATUS + "\"broker gone: publishing resumes when it is back; " + dropped +
+                  " messages not published\")");
+    BrokerMessage oldest;
+    ASSERT_TRUE(ring_take(&kx.broker.ring, &oldest));
+    const int first_kept = records + 4 - static_cast<int>(RING_SLOTS);
+    EXPECT_EQ(oldest.kind, MESSAGE_FRAME);
+    EXPECT_EQ(oldest.sequence, static_cast<uint64_t>(first_kept));
+    EXPECT_TRUE(oldest.good);
+    EXPECT_EQ(Bytes(oldest.bytes, oldest.bytes + FRAME_SIZE),
+              Bytes(line.begin() + (first_kept - 1) * FRAME_SIZE,
+                    line.begin() + first_kept * FRAME_SIZE));
+}
+
+// A viewer numbers what it receives: a gap is records lost on the way, said
+// on the status line after every frame and while it waits, with the broker
+// gone when it is; a bad record is counted, not shown.
+TEST_F(Service, AViewerCountsTheRecordsLostOnTheWayAndSaysWhenTheBrokerIsGone) {
+    set_raw_log(nullptr);
+    kx.broker.role = ROLE_VIEWER;
+    kx.broker.connected = true;
+    kx.broker.publisher_state = PUBLISHER_ONLINE;
+    BrokerMessage message;
+    for (uint64_t sequence : {1, 2, 5, 6}) {
+        Bytes record = counts_frame(static_cast<int>(sequence));
+        if (sequence == 6) record[100] ^= 0x01;
+        message.sequence = sequence;
+        ASSERT_TRUE(take_frame_payload(record.data(), record.size(), &message));
+        ring_put(&kx.broker.ring, message);
+    }
+    fake::push_events({0, 0, 0, 0});
+    EXPECT_EQ(service(PANEL, SOURCE_BROKER, &store), 1);
+    const std::string lost = STATUS + R"("2 records lost on the way"))";
+    EXPECT_EQ(after_set_up({STATUS, SKIPPED}),
+              (Texts{SKIPPED + "0)", SHOWN_OK, SKIPPED + "0)", SHOWN_OK, SKIPPED + "0)", lost,
+                     SKIPPED + "0)", lost}));
+    EXPECT_EQ(store.mode_frames[0], 3);
+    fake::clear_calls();
+    kx.broker.connected = false;
+    fake::push_events({0});
+    EXPECT_EQ(service(PANEL, SOURCE_BROKER, &store), 1);
+    EXPECT_EQ(after_set_up({STATUS}),
+              Texts{STATUS + R"("broker gone: reconnecting; 2 records lost on the way"))"});
+}
