@@ -387,11 +387,11 @@ int SetTableRowCount(int panel, int table, int rows) {
 }
 
 // The cells are recorded as one text, separated by " | ".
-int SetTableRow(int panel, int table, int row, const char* const* cells, int count, int state) {
+int SetTableRow(int panel, int table, int row, const char* const* cells, int count, int row_state) {
     std::string joined;
     for (int i = 0; i < count; ++i)
         joined += (i ? " | " : "") + std::string(cells[i]);
-    record("SetTableRow", {panel, Control{table}, row, joined.c_str(), state});
+    record("SetTableRow", {panel, Control{table}, row, joined.c_str(), row_state});
     return 0;
 }
 
