@@ -319,11 +319,8 @@ TEST_F(PanelTest, StripChartLimitLinesStandAtTheLimitsUntilFourInfinitiesTakeThe
 // A panel file made before the alarm list still shows the fields' states;
 // the list is simply not offered.
 TEST(PanelLoad, AnOlderPanelFileWithoutTheAlarmListShowsFieldStates) {
-    ScratchDirectory directory;
-    WorkingDirectory here(directory.root());
-    QFile::copy(QStringLiteral(KX_OLDER_PANEL_FILE), QStringLiteral("kx.uir"));
-    ASSERT_EQ(OpenDisplay(), 0);
-    int panel = LoadPanel(0, "kx.uir", PANEL);
+    OlderPanel older;
+    const int panel = older.panel;
     ASSERT_GT(panel, 0) << PanelLoadError();
     const char* cells[] = {"bus voltage"};
     int row = 0;

@@ -1,12 +1,14 @@
 // The panel of the source tree's panel file, loaded, shown and active.
 #pragma once
 
+#include <QFile>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <vector>
 
 #include "controls.h"
+#include "files.h"
 #include "operator_events.h"
 #include "panel_registry.h"
 #include "runtime.h"
@@ -47,4 +49,18 @@ class PanelTest : public testing::Test {
     }
 
     int panel = 0;
+};
+
+// The panel file made before the replay's transport and the alarm list, in a
+// scratch working directory of its own, loaded: `panel` is its handle, or
+// negative (PanelLoadError() says why) when it did not load.
+struct OlderPanel {
+    ScratchDirectory directory;
+    WorkingDirectory here{directory.root()};
+    int panel = load();
+
+    static int load() {
+        QFile::copy(QStringLiteral(KX_OLDER_PANEL_FILE), QStringLiteral("kx.uir"));
+        return OpenDisplay() == 0 ? LoadPanel(0, "kx.uir", PANEL) : -1;
+    }
 };

@@ -491,11 +491,8 @@ TEST(PanelLoad, AnOlderPanelFileWithoutTheNoteControlsStillLoads) {
 // A panel file made before the replay's transport replays as before, its
 // note greyed out; kxview plays it at the speed its command line gave.
 TEST(PanelLoad, AnOlderPanelFileWithoutTheTransportReplaysAsBefore) {
-    ScratchDirectory directory;
-    WorkingDirectory here(directory.root());
-    QFile::copy(QStringLiteral(KX_OLDER_PANEL_FILE), QStringLiteral("kx.uir"));
-    ASSERT_EQ(OpenDisplay(), 0);
-    int panel = LoadPanel(0, "kx.uir", PANEL);
+    OlderPanel older;
+    const int panel = older.panel;
     ASSERT_GT(panel, 0) << PanelLoadError();
     fresh_storage();
     Bytes frames;
