@@ -301,10 +301,12 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     kx.arrival = source == SOURCE_LIVE     ? UtcMicroseconds()
                  : source == SOURCE_BROKER ? broker_frame_arrival()
                                            : arrival_at(frame_offset());
+    // Published before the log's sync and the panel's work, so that a
+    // viewer lags the line by the network only.
+    if (source == SOURCE_LIVE && (result == 0 || result == 1)) publish_record(result == 0);
     // A viewer logs what it received only when asked to (--log).
     bool logged = source == SOURCE_REPLAY || kx.raw_log == nullptr || log_arrivals();
     if (source != SOURCE_REPLAY) journal_attempt(result, logged);
-    if (source == SOURCE_LIVE && (result == 0 || result == 1)) publish_record(result == 0);
     if (result < 0) {
         kx.status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
                     : replay_read_error() != 0 ? "read error on input file"

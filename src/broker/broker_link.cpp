@@ -20,10 +20,13 @@ std::string sub_topic(const BrokerLink& link, std::string_view sub) {
     return link.topic + std::string(sub);
 }
 
-void publish_text(BrokerLink* link, std::string_view sub, std::string_view text, bool retain) {
-    std::string topic = sub_topic(*link, sub);
+void publish_text(BrokerLink* link, const std::string& topic, std::string_view text, bool retain) {
     mosquitto_publish_v5(link->session, nullptr, topic.c_str(), static_cast<int>(text.size()),
                          text.data(), 1, retain, nullptr);
+}
+
+void publish_text(BrokerLink* link, std::string_view sub, std::string_view text, bool retain) {
+    publish_text(link, sub_topic(*link, sub), text, retain);
 }
 
 // A subscription is the session's: after a reconnect it is made again.
@@ -159,6 +162,8 @@ bool start_broker_link(BrokerLink* link, int role, const BrokerSettings& setting
     std::call_once(library, [] { mosquitto_lib_init(); });
     link->role = role;
     link->topic = settings.address.topic;
+    link->frames_topic = sub_topic(*link, FRAMES_TOPIC);
+    link->journal_topic = sub_topic(*link, JOURNAL_TOPIC);
     link->session = mosquitto_new(nullptr, true, link);
     if (link->session == nullptr) {
         *why = std::strerror(errno);
@@ -203,9 +208,8 @@ void send_frame(BrokerLink* link, const BrokerMessage& message) {
                                        PROPERTY_CHECKSUM.data(), texts.checksum);
     mosquitto_property_add_string_pair(&properties, MQTT_PROP_USER_PROPERTY,
                                        PROPERTY_SKIPPED.data(), texts.skipped);
-    std::string topic = sub_topic(*link, FRAMES_TOPIC);
     int result =
-        mosquitto_publish_v5(link->session, nullptr, topic.c_str(),
+        mosquitto_publish_v5(link->session, nullptr, link->frames_topic.c_str(),
                              static_cast<int>(message.length), message.bytes, 0, false, properties);
     mosquitto_property_free_all(&properties);
     if (result == MOSQ_ERR_SUCCESS)
@@ -225,7 +229,7 @@ void send_waiting(BrokerLink* link) {
         } else {
             ++link->in_flight;
             publish_text(
-                link, JOURNAL_TOPIC,
+                link, link->journal_topic,
                 std::string_view(reinterpret_cast<const char*>(message.bytes), message.length),
                 false);
         }

@@ -35,8 +35,10 @@ constexpr int NO_ANSWER = -1;
 struct BrokerLink {
     int role = ROLE_NONE;
     mosquitto* session = nullptr;
-    std::string topic;       // the run's, under which its sub-topics lie
-    std::string description; // publisher: the retained run description
+    std::string topic;         // the run's, under which its sub-topics lie
+    std::string frames_topic;  // publisher: TOPIC/frames, made once for every record
+    std::string journal_topic; // publisher: TOPIC/journal
+    std::string description;   // publisher: the retained run description
     // Publisher: records and journal lines waiting to go out; viewer: those
     // received, waiting to be shown.
     MessageRing ring;
