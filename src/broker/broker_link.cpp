@@ -2,8 +2,10 @@
 
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +29,26 @@ void publish_text(BrokerLink* link, const std::string& topic, std::string_view t
 
 void publish_text(BrokerLink* link, std::string_view sub, std::string_view text, bool retain) {
     publish_text(link, sub_topic(*link, sub), text, retain);
+}
+
+// Both ends never block: a taker clears what is there, and a signal that
+// finds the pipe full is one already.
+bool open_arrival_signal(BrokerLink* link, std::string* why) {
+    int ends[2];
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) {
+        *why = std::string("arrival signal: ") + std::strerror(errno);
+        return false;
+    }
+    link->arrivals = ends[0];
+    link->ring.wake = ends[1];
+    return true;
+}
+
+void close_arrival_signal(BrokerLink* link) {
+    for (int* end : {&link->arrivals, &link->ring.wake}) {
+        if (*end >= 0) close(*end);
+        *end = -1;
+    }
 }
 
 // A subscription is the session's: after a reconnect it is made again.
@@ -164,9 +186,11 @@ bool start_broker_link(BrokerLink* link, int role, const BrokerSettings& setting
     link->topic = settings.address.topic;
     link->frames_topic = sub_topic(*link, FRAMES_TOPIC);
     link->journal_topic = sub_topic(*link, JOURNAL_TOPIC);
+    if (role == ROLE_VIEWER && !open_arrival_signal(link, why)) return false;
     link->session = mosquitto_new(nullptr, true, link);
     if (link->session == nullptr) {
         *why = std::strerror(errno);
+        close_arrival_signal(link);
         return false;
     }
     mosquitto_int_option(link->session, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
@@ -175,6 +199,7 @@ bool start_broker_link(BrokerLink* link, int role, const BrokerSettings& setting
     if (!secure_session(link, settings, why)) {
         mosquitto_destroy(link->session);
         link->session = nullptr;
+        close_arrival_signal(link);
         return false;
     }
     // A broker not there yet is no failure: the network thread keeps trying.
@@ -192,6 +217,14 @@ int wait_for_broker(BrokerLink* link, double seconds) {
 }
 
 const char* refusal_text(int reason) { return mosquitto_reason_string(reason); }
+
+int arrival_signal(const BrokerLink* link) { return link->arrivals; }
+
+void clear_arrival_signal(BrokerLink* link) {
+    char signals[64];
+    while (link->arrivals >= 0 && read(link->arrivals, signals, sizeof signals) > 0) {
+    }
+}
 
 namespace {
 
@@ -247,4 +280,5 @@ void stop_broker_link(BrokerLink* link) {
     mosquitto_destroy(link->session);
     link->session = nullptr;
     link->connected = false;
+    close_arrival_signal(link);
 }

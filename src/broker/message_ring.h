@@ -17,6 +17,9 @@ constexpr size_t RING_SLOTS = 1024;
 
 struct MessageRing {
     std::mutex guard;
+    // Written a byte when a message comes into an empty ring, so that a
+    // taker waiting on its other end wakes at once (-1: none waits).
+    int wake = -1;
     size_t first = 0;                  // the oldest message's slot
     size_t count = 0;                  // messages waiting
     uint64_t dropped = 0;              // oldest messages overwritten by newer ones, over the run
