@@ -92,6 +92,8 @@ int broker_frame(unsigned char* frame) {
     return FRAME_LATER;
 }
 
+int frames_received() { return static_cast<int>(ring_count(&kx.broker.ring)); }
+
 int64_t broker_frame_offset() { return kx.broker_offset; }
 long long broker_frame_arrival() { return kx.broker_arrival; }
 

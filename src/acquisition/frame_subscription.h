@@ -11,6 +11,9 @@
 // to come ends (the window stays painted).
 int broker_frame(unsigned char* frame);
 
+// Messages received and not yet taken: what one service turn takes in a go.
+int frames_received();
+
 // Where the record in hand starts in the viewer's copy (--log), and when it
 // arrived at the publisher (or NO_TIME).
 int64_t broker_frame_offset();

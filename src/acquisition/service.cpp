@@ -353,7 +353,13 @@ int service(int panel, int source, SpectrumStore* store) {
         watch_limits_file(panel);
         show_alarms(panel);
         if (GetUserEvent(0, &event_panel, &control) == 0) {
-            frame_turn(panel, source, store);
+            // A viewer takes all it has received by now in one turn, every
+            // record processed and logged, the panel painted for the latest,
+            // as for a flood off the line.
+            int turns = source == SOURCE_BROKER ? frames_received() : 0;
+            do {
+                frame_turn(panel, source, store);
+            } while (--turns > 0 && frames_received() > 0);
         } else if (control == PANEL_QUIT) {
             journal_event("quit", "");
             return 1;

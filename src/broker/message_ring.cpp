@@ -48,6 +48,11 @@ bool ring_take(MessageRing* ring, BrokerMessage* message) {
     return true;
 }
 
+size_t ring_count(MessageRing* ring) {
+    std::lock_guard<std::mutex> held(ring->guard);
+    return ring->count;
+}
+
 uint64_t ring_dropped(MessageRing* ring) {
     std::lock_guard<std::mutex> held(ring->guard);
     return ring->dropped;

@@ -33,6 +33,9 @@ void ring_put(MessageRing* ring, const BrokerMessage& message);
 // Takes the oldest message into `message`; false when none waits.
 bool ring_take(MessageRing* ring, BrokerMessage* message);
 
+// How many messages wait now.
+size_t ring_count(MessageRing* ring);
+
 // How many messages were dropped to make room, over the run.
 uint64_t ring_dropped(MessageRing* ring);
 
