@@ -19,6 +19,8 @@ void publish_record(bool good) {
     message.length = FRAME_SIZE;
     std::memcpy(message.bytes, live_record(), FRAME_SIZE);
     ring_put(&kx.broker.ring, message);
+    // Out at once, not after the rest of the frame's turn.
+    send_waiting(&kx.broker);
 }
 
 void publish_journal_line(const char* line, size_t length) {

@@ -1,12 +1,14 @@
 // A live run published through a broker (--publish): every record the line
-// gave and every journal line go into the link's bounded ring, which the
-// service loop empties towards libmosquitto between frames. Nothing here
-// waits for the broker, and the raw log and the journal never depend on it.
+// gave and every journal line go into the link's bounded ring, which is
+// emptied towards libmosquitto as each record comes and after each frame's
+// turn. Nothing here waits for the broker, and the raw log and the journal
+// never depend on it.
 #pragma once
 
 #include <cstddef>
 
-// The record a live get_frm just took, which passed the checksum or not.
+// The record a live get_frm just took, which passed the checksum or not,
+// handed over at once.
 void publish_record(bool good);
 
 // One line just written to the journal, `length` bytes.

@@ -14,10 +14,9 @@
 
 namespace {
 
-// Well under a frame's time on the line, so a viewer lags its publisher by
-// little more than the network; long enough that an idle viewer costs
-// nearly nothing.
-constexpr double POLL_INTERVAL = 0.01;
+// A message that comes ends the wait at once, so this bounds only how late
+// an idle viewer answers the operator and updates its status line.
+constexpr double WAIT_INTERVAL = 0.05;
 
 // A number below the last one is a new run of the publisher: counted afresh.
 void count_lost(uint64_t sequence) {
@@ -55,12 +54,9 @@ void journal_changes() {
     if (broker) kx.publisher_seen = publisher;
 }
 
-} // namespace
-
-int broker_frame(unsigned char* frame) {
-    BrokerMessage& message = kx.publishing;
-    kx.arrival_count = 0;
-    journal_changes();
+// The oldest record received into `frame`, as broker_frame says; the
+// publisher's journal lines before it are taken on the way.
+int take_received(unsigned char* frame, BrokerMessage& message) {
     while (ring_take(&kx.broker.ring, &message)) {
         if (message.kind == MESSAGE_JOURNAL) {
             take_journal_line(message);
@@ -76,9 +72,27 @@ int broker_frame(unsigned char* frame) {
         kx.reader.skipped = message.skipped;
         return message.good ? 0 : 1;
     }
-    Delay(POLL_INTERVAL);
     return FRAME_LATER;
 }
+
+} // namespace
+
+int broker_frame(unsigned char* frame) {
+    BrokerMessage& message = kx.publishing;
+    kx.arrival_count = 0;
+    journal_changes();
+    // A message put between finding the ring empty and clearing its signal
+    // is found by the second look; one put after it signals again.
+    for (int look = 0; look < 2; ++look) {
+        if (look == 1) clear_arrival_signal(&kx.broker);
+        int result = take_received(frame, message);
+        if (result != FRAME_LATER) return result;
+    }
+    DelayUntilReadable(arrival_signal(&kx.broker), WAIT_INTERVAL);
+    return FRAME_LATER;
+}
+
+int frames_received() { return static_cast<int>(ring_count(&kx.broker.ring)); }
 
 int64_t broker_frame_offset() { return kx.broker_offset; }
 long long broker_frame_arrival() { return kx.broker_arrival; }

@@ -7,9 +7,12 @@
 #include <cstdint>
 
 // The next received record into `frame`: 0 when it passed the checksum, 1
-// when not; FRAME_LATER when none came, after a wait short enough to keep
-// up with the line and long enough not to spin (the window stays painted).
+// when not; FRAME_LATER when none came, after a wait that the next message
+// to come ends (the window stays painted).
 int broker_frame(unsigned char* frame);
+
+// Messages received and not yet taken: what one service turn takes in a go.
+int frames_received();
 
 // Where the record in hand starts in the viewer's copy (--log), and when it
 // arrived at the publisher (or NO_TIME).

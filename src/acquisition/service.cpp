@@ -301,10 +301,12 @@ void frame_turn(int panel, int source, SpectrumStore* store) {
     kx.arrival = source == SOURCE_LIVE     ? UtcMicroseconds()
                  : source == SOURCE_BROKER ? broker_frame_arrival()
                                            : arrival_at(frame_offset());
+    // Published before the log's sync and the panel's work, so that a
+    // viewer lags the line by the network only.
+    if (source == SOURCE_LIVE && (result == 0 || result == 1)) publish_record(result == 0);
     // A viewer logs what it received only when asked to (--log).
     bool logged = source == SOURCE_REPLAY || kx.raw_log == nullptr || log_arrivals();
     if (source != SOURCE_REPLAY) journal_attempt(result, logged);
-    if (source == SOURCE_LIVE && (result == 0 || result == 1)) publish_record(result == 0);
     if (result < 0) {
         kx.status = source == SOURCE_LIVE      ? "COM1 err: too few bytes read"
                     : replay_read_error() != 0 ? "read error on input file"
@@ -351,7 +353,13 @@ int service(int panel, int source, SpectrumStore* store) {
         watch_limits_file(panel);
         show_alarms(panel);
         if (GetUserEvent(0, &event_panel, &control) == 0) {
-            frame_turn(panel, source, store);
+            // A viewer takes all it has received by now in one turn, every
+            // record processed and logged, the panel painted for the latest,
+            // as for a flood off the line.
+            int turns = source == SOURCE_BROKER ? frames_received() : 0;
+            do {
+                frame_turn(panel, source, store);
+            } while (--turns > 0 && frames_received() > 0);
         } else if (control == PANEL_QUIT) {
             journal_event("quit", "");
             return 1;

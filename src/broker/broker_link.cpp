@@ -2,8 +2,10 @@
 
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,10 +22,33 @@ std::string sub_topic(const BrokerLink& link, std::string_view sub) {
     return link.topic + std::string(sub);
 }
 
-void publish_text(BrokerLink* link, std::string_view sub, std::string_view text, bool retain) {
-    std::string topic = sub_topic(*link, sub);
+void publish_text(BrokerLink* link, const std::string& topic, std::string_view text, bool retain) {
     mosquitto_publish_v5(link->session, nullptr, topic.c_str(), static_cast<int>(text.size()),
                          text.data(), 1, retain, nullptr);
+}
+
+void publish_text(BrokerLink* link, std::string_view sub, std::string_view text, bool retain) {
+    publish_text(link, sub_topic(*link, sub), text, retain);
+}
+
+// Both ends never block: a taker clears what is there, and a signal that
+// finds the pipe full is one already.
+bool open_arrival_signal(BrokerLink* link, std::string* why) {
+    int ends[2];
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) {
+        *why = std::string("arrival signal: ") + std::strerror(errno);
+        return false;
+    }
+    link->arrivals = ends[0];
+    link->ring.wake = ends[1];
+    return true;
+}
+
+void close_arrival_signal(BrokerLink* link) {
+    for (int* end : {&link->arrivals, &link->ring.wake}) {
+        if (*end >= 0) close(*end);
+        *end = -1;
+    }
 }
 
 // A subscription is the session's: after a reconnect it is made again.
@@ -159,9 +184,13 @@ bool start_broker_link(BrokerLink* link, int role, const BrokerSettings& setting
     std::call_once(library, [] { mosquitto_lib_init(); });
     link->role = role;
     link->topic = settings.address.topic;
+    link->frames_topic = sub_topic(*link, FRAMES_TOPIC);
+    link->journal_topic = sub_topic(*link, JOURNAL_TOPIC);
+    if (role == ROLE_VIEWER && !open_arrival_signal(link, why)) return false;
     link->session = mosquitto_new(nullptr, true, link);
     if (link->session == nullptr) {
         *why = std::strerror(errno);
+        close_arrival_signal(link);
         return false;
     }
     mosquitto_int_option(link->session, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
@@ -170,6 +199,7 @@ bool start_broker_link(BrokerLink* link, int role, const BrokerSettings& setting
     if (!secure_session(link, settings, why)) {
         mosquitto_destroy(link->session);
         link->session = nullptr;
+        close_arrival_signal(link);
         return false;
     }
     // A broker not there yet is no failure: the network thread keeps trying.
@@ -188,6 +218,14 @@ int wait_for_broker(BrokerLink* link, double seconds) {
 
 const char* refusal_text(int reason) { return mosquitto_reason_string(reason); }
 
+int arrival_signal(const BrokerLink* link) { return link->arrivals; }
+
+void clear_arrival_signal(BrokerLink* link) {
+    char signals[64];
+    while (link->arrivals >= 0 && read(link->arrivals, signals, sizeof signals) > 0) {
+    }
+}
+
 namespace {
 
 void send_frame(BrokerLink* link, const BrokerMessage& message) {
@@ -203,9 +241,8 @@ void send_frame(BrokerLink* link, const BrokerMessage& message) {
                                        PROPERTY_CHECKSUM.data(), texts.checksum);
     mosquitto_property_add_string_pair(&properties, MQTT_PROP_USER_PROPERTY,
                                        PROPERTY_SKIPPED.data(), texts.skipped);
-    std::string topic = sub_topic(*link, FRAMES_TOPIC);
     int result =
-        mosquitto_publish_v5(link->session, nullptr, topic.c_str(),
+        mosquitto_publish_v5(link->session, nullptr, link->frames_topic.c_str(),
                              static_cast<int>(message.length), message.bytes, 0, false, properties);
     mosquitto_property_free_all(&properties);
     if (result == MOSQ_ERR_SUCCESS)
@@ -225,7 +262,7 @@ void send_waiting(BrokerLink* link) {
         } else {
             ++link->in_flight;
             publish_text(
-                link, JOURNAL_TOPIC,
+                link, link->journal_topic,
                 std::string_view(reinterpret_cast<const char*>(message.bytes), message.length),
                 false);
         }
@@ -243,4 +280,5 @@ void stop_broker_link(BrokerLink* link) {
     mosquitto_destroy(link->session);
     link->session = nullptr;
     link->connected = false;
+    close_arrival_signal(link);
 }

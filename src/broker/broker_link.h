@@ -35,11 +35,16 @@ constexpr int NO_ANSWER = -1;
 struct BrokerLink {
     int role = ROLE_NONE;
     mosquitto* session = nullptr;
-    std::string topic;       // the run's, under which its sub-topics lie
-    std::string description; // publisher: the retained run description
+    std::string topic;         // the run's, under which its sub-topics lie
+    std::string frames_topic;  // publisher: TOPIC/frames, made once for every record
+    std::string journal_topic; // publisher: TOPIC/journal
+    std::string description;   // publisher: the retained run description
     // Publisher: records and journal lines waiting to go out; viewer: those
     // received, waiting to be shown.
     MessageRing ring;
+    // Viewer: the pipe's end that turns readable when the ring takes a
+    // message while empty (its other end is the ring's `wake`); -1 when none.
+    int arrivals = -1;
     std::atomic<bool> connected{false};
     std::atomic<int> refusal{NO_ANSWER}; // the last connection's answer: 0 accepted, else why not
     std::atomic<int> in_flight{0};       // publisher: messages libmosquitto holds, not yet sent
@@ -61,6 +66,12 @@ bool start_broker_link(BrokerLink* link, int role, const BrokerSettings& setting
 // reason it refused (refusal_text says it).
 int wait_for_broker(BrokerLink* link, double seconds);
 const char* refusal_text(int reason);
+
+// Viewer: the descriptor that turns readable when a message comes into the
+// empty ring, to wait on (-1 when there is none); and clearing it, which a
+// taker does on finding the ring empty, before it looks once more.
+int arrival_signal(const BrokerLink* link);
+void clear_arrival_signal(BrokerLink* link);
 
 // Publisher, on kxview's thread: hands what the ring holds to the library
 // while the broker keeps up with it. Waiting messages stay in the ring while

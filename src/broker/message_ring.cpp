@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -20,14 +21,22 @@ void copy_message(BrokerMessage* to, const BrokerMessage& from) {
 } // namespace
 
 void ring_put(MessageRing* ring, const BrokerMessage& message) {
-    std::lock_guard<std::mutex> held(ring->guard);
-    if (ring->count == RING_SLOTS) {
-        ring->first = (ring->first + 1) % RING_SLOTS;
-        --ring->count;
-        ++ring->dropped;
+    bool was_empty = false;
+    {
+        std::lock_guard<std::mutex> held(ring->guard);
+        if (ring->count == RING_SLOTS) {
+            ring->first = (ring->first + 1) % RING_SLOTS;
+            --ring->count;
+            ++ring->dropped;
+        }
+        copy_message(&ring->waiting[(ring->first + ring->count) % RING_SLOTS], message);
+        was_empty = ring->count++ == 0;
     }
-    copy_message(&ring->waiting[(ring->first + ring->count) % RING_SLOTS], message);
-    ++ring->count;
+    // Once per empty spell: a taker that finds the ring empty clears the
+    // signal before it looks again. A full pipe is already a signal.
+    if (was_empty && ring->wake >= 0) {
+        [[maybe_unused]] ssize_t written = write(ring->wake, "", 1);
+    }
 }
 
 bool ring_take(MessageRing* ring, BrokerMessage* message) {
@@ -37,6 +46,11 @@ bool ring_take(MessageRing* ring, BrokerMessage* message) {
     ring->first = (ring->first + 1) % RING_SLOTS;
     --ring->count;
     return true;
+}
+
+size_t ring_count(MessageRing* ring) {
+    std::lock_guard<std::mutex> held(ring->guard);
+    return ring->count;
 }
 
 uint64_t ring_dropped(MessageRing* ring) {

@@ -49,6 +49,9 @@ int CloseCom(int port);
 
 // Returns after `seconds`; the window stays painted meanwhile.
 void Delay(double seconds);
+// As Delay, but returns as soon as `descriptor` has something to read (at
+// once when it has already; a negative one never has).
+void DelayUntilReadable(int descriptor, double seconds);
 // Monotonic seconds from an arbitrary origin.
 double Timer();
 // The host's time of day, in microseconds since 1970-01-01 00:00:00 UTC: the

@@ -3,6 +3,9 @@
 // and payload, and the ring that drops its oldest message when full.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 
@@ -125,4 +128,32 @@ TEST(MessageRing, AFullRingDropsItsOldestAndCountsThem) {
     EXPECT_FALSE(ring_take(&ring, &taken));
     ring_clear(&ring);
     EXPECT_EQ(ring_dropped(&ring), 0u);
+}
+
+// A taker that finds the ring empty waits on its wake pipe: each message
+// that comes into the empty ring signals once, one that joins others not.
+TEST(MessageRing, AMessageIntoTheEmptyRingSignalsItsTaker) {
+    static MessageRing ring;
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_NONBLOCK), 0);
+    ring.wake = ends[1];
+    auto signals = [&] {
+        char read_back[8];
+        ssize_t count = read(ends[0], read_back, sizeof read_back);
+        return count < 0 ? 0 : static_cast<int>(count);
+    };
+    BrokerMessage message;
+    message.length = 1;
+    BrokerMessage taken;
+    for (int spell = 0; spell < 2; ++spell) {
+        for (int i = 0; i < 3; ++i)
+            ring_put(&ring, message);
+        EXPECT_EQ(signals(), 1);
+        while (ring_take(&ring, &taken)) {
+        }
+        EXPECT_EQ(signals(), 0);
+    }
+    ring.wake = -1;
+    close(ends[0]);
+    close(ends[1]);
 }

@@ -629,7 +629,8 @@ TEST_F(Service, APublisherWithoutItsBrokerLogsEveryByteAndCountsWhatItDrops) {
 
 // A viewer numbers what it receives: a gap is records lost on the way, said
 // on the status line after every frame and while it waits, with the broker
-// gone when it is; a bad record is counted, not shown.
+// gone when it is; a bad record is counted, not shown. One turn takes all
+// that was received.
 TEST_F(Service, AViewerCountsTheRecordsLostOnTheWayAndSaysWhenTheBrokerIsGone) {
     set_raw_log(nullptr);
     kx.broker.role = ROLE_VIEWER;
@@ -643,12 +644,12 @@ TEST_F(Service, AViewerCountsTheRecordsLostOnTheWayAndSaysWhenTheBrokerIsGone) {
         ASSERT_TRUE(take_frame_payload(record.data(), record.size(), &message));
         ring_put(&kx.broker.ring, message);
     }
-    fake::push_events({0, 0, 0, 0});
+    fake::push_events({0, 0});
     EXPECT_EQ(service(PANEL, SOURCE_BROKER, &store), 1);
     const std::string lost = STATUS + R"("2 records lost on the way"))";
     EXPECT_EQ(after_set_up({STATUS, SKIPPED}),
               (Texts{SKIPPED + "0)", SHOWN_OK, SKIPPED + "0)", SHOWN_OK, SKIPPED + "0)", lost,
-                     SKIPPED + "0)", lost}));
+                     SKIPPED + "0)", lost, lost}));
     EXPECT_EQ(store.mode_frames[0], 3);
     fake::clear_calls();
     kx.broker.connected = false;
@@ -656,4 +657,46 @@ TEST_F(Service, AViewerCountsTheRecordsLostOnTheWayAndSaysWhenTheBrokerIsGone) {
     EXPECT_EQ(service(PANEL, SOURCE_BROKER, &store), 1);
     EXPECT_EQ(after_set_up({STATUS}),
               Texts{STATUS + R"("broker gone: reconnecting; 2 records lost on the way"))"});
+}
+
+// A full ring taken in one turn, the publisher's notes among the records:
+// the copy holds every record once, in order, the journal each note where
+// it came, and nothing counts as lost.
+TEST_F(Service, AViewerTakesAFullRingInOneTurnWithNothingDroppedOrReordered) {
+    keep_journal();
+    kx.broker.role = ROLE_VIEWER;
+    kx.broker.connected = true;
+    kx.broker.publisher_state = PUBLISHER_ONLINE;
+    constexpr int NOTE_EVERY = 100;
+    Bytes sent;
+    std::vector<int64_t> note_offsets;
+    BrokerMessage message;
+    for (uint64_t sequence = 1; ring_count(&kx.broker.ring) < RING_SLOTS; ++sequence) {
+        if (sequence % NOTE_EVERY == 0) {
+            message.kind = MESSAGE_JOURNAL;
+            std::string note = "note " + std::to_string(sequence);
+            message.length =
+                format_journal_line(reinterpret_cast<char*>(message.bytes), 0, 0, KIND_NOTE, note);
+            ring_put(&kx.broker.ring, message);
+            note_offsets.push_back(static_cast<int64_t>(sent.size()));
+        }
+        Bytes record = counts_frame(static_cast<int>(sequence % 4000));
+        message.sequence = sequence;
+        message.arrival = fake::UTC_ORIGIN + static_cast<int64_t>(sequence);
+        ASSERT_TRUE(take_frame_payload(record.data(), record.size(), &message));
+        ring_put(&kx.broker.ring, message);
+        sent.insert(sent.end(), record.begin(), record.end());
+    }
+    fake::push_events({0});
+    EXPECT_EQ(service(PANEL, SOURCE_BROKER, &store), 1);
+    EXPECT_EQ(ring_count(&kx.broker.ring), 0u);
+    EXPECT_TRUE(sink.bytes == sent) << sink.bytes.size() << " of " << sent.size() << " bytes";
+    JournalReading reading = journal_kept();
+    EXPECT_EQ(reading.records.size(), sent.size() / FRAME_SIZE);
+    std::vector<int64_t> noted;
+    for (const JournalEvent& event : reading.events) {
+        EXPECT_NE(event.kind, "lost");
+        if (event.kind == KIND_NOTE) noted.push_back(event.offset);
+    }
+    EXPECT_EQ(noted, note_offsets);
 }

@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <poll.h>
 
 #include "controls.h"
 #include "runtime.h"
@@ -229,6 +230,13 @@ int CloseCom(int port) {
 void Delay(double seconds) {
     record("Delay", {seconds});
     state.clock += seconds;
+}
+
+// A descriptor that is ready ends the wait with no time gone.
+void DelayUntilReadable(int descriptor, double seconds) {
+    record("DelayUntilReadable", {seconds});
+    pollfd ready{descriptor, POLLIN, 0};
+    if (descriptor < 0 || poll(&ready, 1, 0) != 1) state.clock += seconds;
 }
 
 double Timer() { return state.clock; }

@@ -1,5 +1,6 @@
 // Delay, Timer and UtcMicroseconds.
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <chrono>
 #include <thread>
 
@@ -20,6 +21,19 @@ void Delay(double seconds) {
         QEventLoop loop;
         kxqt::run_painted(loop, left);
     }
+}
+
+void DelayUntilReadable(int descriptor, double seconds) {
+    if (descriptor < 0 || !kxqt::application_exists()) {
+        Delay(seconds);
+        return;
+    }
+    // The notifier is level-triggered: one already readable fires at the
+    // loop's first pass.
+    QEventLoop loop;
+    QSocketNotifier readable(descriptor, QSocketNotifier::Read);
+    QObject::connect(&readable, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    kxqt::run_painted(loop, kxqt::milliseconds_until(Timer() + seconds));
 }
 
 long long UtcMicroseconds() {
