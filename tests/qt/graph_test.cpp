@@ -318,6 +318,38 @@ TEST_F(GraphTest, ClearedStripChartHoldsNoSampleNorMarkAndNumbersFramesFromWhere
     EXPECT_EQ(rates->csv().section('\n', 1), "41,7" + QStringLiteral(",0").repeated(19) + '\n');
 }
 
+// A note's mark is a dashed line across the traces, upright at the frame it
+// was made at: what it adds to the chart below its label lies within a
+// pixel of that frame and covers most of the height.
+TEST_F(GraphTest, NoteMarkIsAnUprightLineAtItsFrame) {
+    auto* rates = widget<kxqt::StripChart>(PANEL_RATES);
+    QCustomPlot* plot = plot_in(panel, PANEL_RATES);
+    int32_t values[20] = {7};
+    for (int frame = 0; frame < 20; ++frame)
+        PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+    rates->refresh();
+    QImage before = plot->toPixmap().toImage();
+    PlotStripChartMark(panel, PANEL_RATES, "heater on");
+    rates->refresh();
+    QImage after = plot->toPixmap().toImage();
+    ASSERT_EQ(before.size(), after.size());
+    int column = qRound(plot->xAxis->coordToPixel(19));
+    QRect below_label = plot->axisRect()->rect().adjusted(0, 20, 0, 0);
+    int rows_marked = 0, pixels_elsewhere = 0;
+    for (int row = below_label.top(); row <= below_label.bottom(); ++row) {
+        bool marked = false;
+        for (int col = below_label.left(); col <= below_label.right(); ++col) {
+            if (before.pixel(col, row) == after.pixel(col, row)) continue;
+            bool near = std::abs(col - column) <= 1;
+            marked = marked || near;
+            pixels_elsewhere += !near;
+        }
+        rows_marked += marked;
+    }
+    EXPECT_GT(rows_marked, below_label.height() / 2);
+    EXPECT_EQ(pixels_elsewhere, 0);
+}
+
 // The wheel zooms around the pointer and holds the chart there while frames
 // come; "Follow latest" scrolls with them again, as many frames wide.
 TEST_F(GraphTest, WheelZoomStopsFollowingUntilFollowLatest) {
@@ -346,6 +378,32 @@ TEST_F(GraphTest, WheelZoomStopsFollowingUntilFollowLatest) {
     EXPECT_FALSE(follow->isVisible());
     rates->refresh();
     EXPECT_EQ(plot->xAxis->range(), QCPRange(401 - 255, 401));
+}
+
+// However far the wheel turns, the chart keeps a readable width around the
+// pointer: a hundredth of a frame at the narrowest, at the widest twice the
+// history the panel file keeps (27,000 frames).
+TEST_F(GraphTest, WheelZoomStopsAtTheNarrowestAndWidestAroundThePointer) {
+    QCustomPlot* plot = plot_in(panel, PANEL_RATES);
+    int32_t values[20] = {};
+    for (int frame = 0; frame < 400; ++frame)
+        PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+    widget<kxqt::StripChart>(PANEL_RATES)->refresh();
+    const struct {
+        int notch; // one wheel step, in or out
+        double lower, upper;
+    } cases[] = {{-120, 250 - 27000, 250 + 27000}, {120, 249.995, 250.005}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.notch);
+        for (int step = 0; step < 150; ++step) {
+            QPointF at(plot->xAxis->coordToPixel(250), plot->axisRect()->center().y());
+            QWheelEvent wheel(at, plot->mapToGlobal(at), {}, {0, c.notch}, Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(plot, &wheel);
+        }
+        EXPECT_NEAR(plot->xAxis->range().lower, c.lower, 1e-6);
+        EXPECT_NEAR(plot->xAxis->range().upper, c.upper, 1e-6);
+    }
 }
 
 // The pointer shows the nearest sample of the trace nearest to it.
