@@ -22,9 +22,29 @@ std::string sub_topic(const BrokerLink& link, std::string_view sub) {
     return link.topic + std::string(sub);
 }
 
+// One message fewer in libmosquitto's hands; never below none, since a
+// reconnect forgets those of the session that went.
+void release_in_flight(BrokerLink* link) {
+    int held = link->in_flight.load();
+    while (held > 0 && !link->in_flight.compare_exchange_weak(held, held - 1)) {
+    }
+}
+
+// Counted in flight before libmosquitto has it: its network thread may send
+// it and answer (on_publish) before the call returns, and an answer that
+// found nothing counted would leave the count one too high for good.
+bool publish_counted(BrokerLink* link, const std::string& topic, int length, const void* bytes,
+                     int qos, bool retain, const mosquitto_property* properties) {
+    ++link->in_flight;
+    if (mosquitto_publish_v5(link->session, nullptr, topic.c_str(), length, bytes, qos, retain,
+                             properties) == MOSQ_ERR_SUCCESS)
+        return true;
+    release_in_flight(link);
+    return false;
+}
+
 void publish_text(BrokerLink* link, const std::string& topic, std::string_view text, bool retain) {
-    mosquitto_publish_v5(link->session, nullptr, topic.c_str(), static_cast<int>(text.size()),
-                         text.data(), 1, retain, nullptr);
+    publish_counted(link, topic, static_cast<int>(text.size()), text.data(), 1, retain, nullptr);
 }
 
 void publish_text(BrokerLink* link, std::string_view sub, std::string_view text, bool retain) {
@@ -85,10 +105,7 @@ void on_disconnect(mosquitto*, void* data, int, const mosquitto_property*) {
 }
 
 void on_publish(mosquitto*, void* data, int, int, const mosquitto_property*) {
-    auto link = static_cast<BrokerLink*>(data);
-    int held = link->in_flight.load();
-    while (held > 0 && !link->in_flight.compare_exchange_weak(held, held - 1)) {
-    }
+    release_in_flight(static_cast<BrokerLink*>(data));
 }
 
 // A frame message's user properties, each taken as the format says.
@@ -241,14 +258,10 @@ void send_frame(BrokerLink* link, const BrokerMessage& message) {
                                        PROPERTY_CHECKSUM.data(), texts.checksum);
     mosquitto_property_add_string_pair(&properties, MQTT_PROP_USER_PROPERTY,
                                        PROPERTY_SKIPPED.data(), texts.skipped);
-    int result =
-        mosquitto_publish_v5(link->session, nullptr, link->frames_topic.c_str(),
-                             static_cast<int>(message.length), message.bytes, 0, false, properties);
-    mosquitto_property_free_all(&properties);
-    if (result == MOSQ_ERR_SUCCESS)
-        ++link->in_flight;
-    else
+    if (!publish_counted(link, link->frames_topic, static_cast<int>(message.length), message.bytes,
+                         0, false, properties))
         ++link->unsent;
+    mosquitto_property_free_all(&properties);
 }
 
 } // namespace
@@ -260,7 +273,6 @@ void send_waiting(BrokerLink* link) {
         if (message.kind == MESSAGE_FRAME) {
             send_frame(link, message);
         } else {
-            ++link->in_flight;
             publish_text(
                 link, link->journal_topic,
                 std::string_view(reinterpret_cast<const char*>(message.bytes), message.length),
