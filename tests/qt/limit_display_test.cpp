@@ -29,6 +29,7 @@ const QColor RED_LINE(0xd0, 0x00, 0x00);
 constexpr double NONE = std::numeric_limits<double>::infinity();
 
 QImage look_of(QWidget* widget) {
+    EXPECT_TRUE(paint_due(widget->window()));
     QApplication::processEvents();
     return widget->grab().toImage();
 }

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <vector>
@@ -14,6 +15,13 @@
 #include "runtime.h"
 
 using Commits = std::vector<int>;
+
+// Until `window` has had the paint that was due, with what waits for it
+// (texts, plots, field states) shown: its paint pacer's timer is idle.
+inline bool paint_due(QWidget* window) {
+    auto* due = window->findChild<QTimer*>(QStringLiteral("kx paint pacer timer"));
+    return due != nullptr && QTest::qWaitFor([&] { return !due->isActive(); }, 60000);
+}
 
 class PanelTest : public testing::Test {
   protected:

@@ -456,6 +456,7 @@ TEST_F(PanelTest, LongValuesShowWholeAtTheMinimumWindowSize) {
             SCOPED_TRACE(write.shown);
             SetCtrlAttribute(panel, write.control, ATTR_LIMIT_STATE, state); // value fields only
             std::visit([&](auto value) { SetCtrlVal(panel, write.control, value); }, write.value);
+            ASSERT_TRUE(paint_due(window()));
             QWidget* control = kxqt::control_widget(panel, write.control);
             auto* edit = qobject_cast<QLineEdit*>(control);
             if (!edit) edit = control->findChild<QLineEdit*>();

@@ -16,7 +16,6 @@
 #include "alarm_list.h"
 #include "commit_wiring.h"
 #include "controls.h"
-#include "field_limit_state.h"
 #include "graph.h"
 #include "inputs.h"
 #include "paint_pace.h"
@@ -167,7 +166,7 @@ void set_visible(QWidget* widget, bool visible) {
 
 int set_limit_state(QWidget* widget, int value) {
     auto* field = qobject_cast<QLineEdit*>(widget);
-    return field && kxqt::show_limit_state(field, value) ? 0 : FAILED;
+    return field && kxqt::show_limit_state_at_paint(field, value) ? 0 : FAILED;
 }
 
 int set_maximum(QWidget* widget, int value) {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTimer>
@@ -11,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "field_limit_state.h"
+#include "limit_look.h"
 #include "plot_view.h"
 
 namespace kxqt {
@@ -50,6 +53,16 @@ class PaintPacer : public QObject {
         request();
     }
 
+    void state_at_paint(QLineEdit* field, int state) {
+        auto held = std::find_if(states_.begin(), states_.end(),
+                                 [&](const auto& pending) { return pending.first == field; });
+        if (held != states_.end())
+            held->second = state;
+        else
+            states_.emplace_back(field, state);
+        request();
+    }
+
     void refresh_at_paint(PlotView* view) {
         if (std::find(views_.begin(), views_.end(), view) == views_.end())
             views_.emplace_back(view);
@@ -81,6 +94,13 @@ class PaintPacer : public QObject {
 
   private:
     void paint() {
+        // Also while hidden: what a field's state is stays true of it when
+        // it is read, and is set at most once a pace interval.
+        for (const auto& [field, state] : std::exchange(states_, {}))
+            if (!field.isNull()) show_limit_state(field, state);
+        // A badge's room changes what a field asks of the layout: laid out
+        // again before this picture, not the next.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         // Qt keeps what is dirty meanwhile; showing the window asks again.
         if (!window_->isVisible() || window_->isMinimized()) return;
         for (const auto& [box, text] : texts_)
@@ -105,6 +125,8 @@ class PaintPacer : public QObject {
     std::vector<QPointer<PlotView>> views_;
     // The latest text of each box, not yet shown.
     std::vector<std::pair<QPointer<QPlainTextEdit>, QString>> texts_;
+    // The latest limit state of each field, not yet shown.
+    std::vector<std::pair<QPointer<QLineEdit>, int>> states_;
 };
 
 PaintPacer* pacer_of(QWidget* window) {
@@ -129,6 +151,14 @@ bool show_at_paint(QPlainTextEdit* box, const QString& text) {
     PaintPacer* pacer = pacer_of(box->window());
     if (!pacer) return false;
     pacer->show_at_paint(box, text);
+    return true;
+}
+
+bool show_limit_state_at_paint(QLineEdit* field, int state) {
+    if (!is_limit_state(state)) return false;
+    PaintPacer* pacer = pacer_of(field->window());
+    if (!pacer) return show_limit_state(field, state);
+    pacer->state_at_paint(field, state);
     return true;
 }
 

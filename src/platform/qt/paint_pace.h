@@ -4,6 +4,7 @@
 // not at all while it is hidden or minimised.
 #pragma once
 
+class QLineEdit;
 class QPlainTextEdit;
 class QString;
 class QWidget;
@@ -24,5 +25,11 @@ bool request_paint(PlotView* view);
 // a long text is laid out once a picture, however often it changes in
 // between. False when that window is not paced.
 bool show_at_paint(QPlainTextEdit* box, const QString& text);
+
+// Shows limit `state` on `field` just before the paced window that holds it
+// paints (at once when that window is not paced): a value that crosses its
+// limit with every frame restyles its field once a picture. False for a
+// state not known.
+bool show_limit_state_at_paint(QLineEdit* field, int state);
 
 } // namespace kxqt
