@@ -27,6 +27,19 @@ constexpr qint64 PAINT_INTERVAL_MS = 33;
 const QString PACER_NAME = QStringLiteral("kx paint pacer");
 const QString PACER_TIMER_NAME = QStringLiteral("kx paint pacer timer");
 
+// What waits for the next paint, one value a widget: a newer one replaces
+// the one not yet shown.
+template <class Widget, class Value>
+void keep_latest(std::vector<std::pair<QPointer<Widget>, Value>>& pending, Widget* widget,
+                 const Value& value) {
+    auto held = std::find_if(pending.begin(), pending.end(),
+                             [&](const auto& waiting) { return waiting.first == widget; });
+    if (held != pending.end())
+        held->second = value;
+    else
+        pending.emplace_back(widget, value);
+}
+
 // Qt asks a window to paint with an UpdateRequest event whenever one of its
 // widgets changed. The pacer holds those requests back and delivers one
 // itself when the interval since the last paint has passed, with every plot
@@ -44,22 +57,12 @@ class PaintPacer : public QObject {
     }
 
     void show_at_paint(QPlainTextEdit* box, const QString& text) {
-        auto held = std::find_if(texts_.begin(), texts_.end(),
-                                 [&](const auto& pending) { return pending.first == box; });
-        if (held != texts_.end())
-            held->second = text;
-        else
-            texts_.emplace_back(box, text);
+        keep_latest(texts_, box, text);
         request();
     }
 
     void state_at_paint(QLineEdit* field, int state) {
-        auto held = std::find_if(states_.begin(), states_.end(),
-                                 [&](const auto& pending) { return pending.first == field; });
-        if (held != states_.end())
-            held->second = state;
-        else
-            states_.emplace_back(field, state);
+        keep_latest(states_, field, state);
         request();
     }
 
