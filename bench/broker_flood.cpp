@@ -123,7 +123,6 @@ int main(int argc, char** argv) {
     uint64_t dropped = ring_dropped(&session.ring) + session.unsent;
     // The library writes its messages out in order, the disconnect last, and
     // the link's stop waits for that: every record is out when it returns.
-    // (The link's in-flight count cannot say so: it may stay above 0.)
     stop_broker_link(&session);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::fclose(recording);
