@@ -54,6 +54,15 @@ QRect badge_of(const QWidget* field) {
     return QRect(5, (field->height() - side) / 2, side, side);
 }
 
+// The extent of the dark text's pixels inside `room`.
+QRect text_ink(const QImage& image, const QRect& room) {
+    QRect ink;
+    for (int y = room.top(); y <= room.bottom(); ++y)
+        for (int x = room.left(); x <= room.right(); ++x)
+            if (image.pixelColor(x, y).lightness() < 80) ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
 std::string text_of(int panel, int control) {
     char text[64] = "";
     EXPECT_EQ(GetCtrlVal(panel, control, text, sizeof text), 0);
@@ -118,8 +127,10 @@ TEST_F(PanelTest, LimitStateColoursAFieldAndMarksItWithoutChangingItsText) {
         ASSERT_NE(field, nullptr);
         SetCtrlVal(panel, c.control, "12");
         const QImage in_range = look_of(field);
+        const QRect place = field->geometry();
         ASSERT_EQ(SetCtrlAttribute(panel, c.control, ATTR_LIMIT_STATE, c.state), 0);
         QImage marked = look_of(field);
+        EXPECT_EQ(field->geometry(), place); // nothing on the panel moves
         QRect badge = badge_of(field);
         EXPECT_EQ(marked.pixelColor(badge.right() + 4, field->height() / 2), c.background);
         int frame = 0; // the frame's top line
@@ -127,13 +138,21 @@ TEST_F(PanelTest, LimitStateColoursAFieldAndMarksItWithoutChangingItsText) {
             frame += marked.pixelColor(x, 0) == c.ink;
         EXPECT_EQ(frame == field->width(), c.solid_frame) << frame;
         EXPECT_GT(frame, field->width() / 2);
-        // The badge stays through the writes of long values, beside them.
+        // The badge stays through the writes of long values, and the value
+        // shows beside it, dark on the state's colour.
+        int ink_width = 0;
         for (const char* text : {"12", "-179.9999319"}) {
             SetCtrlVal(panel, c.control, text);
             marked = look_of(field);
             EXPECT_PRED2(looks_like, at(marked, badge, 0.3, 0.85), c.ink);
             EXPECT_PRED2(looks_like, at(marked, badge, 0.15, 0.3), c.beside_apex);
             EXPECT_EQ(text_of(panel, c.control), text);
+            QRect ink =
+                text_ink(marked, QRect(badge.right() + 1, 4, field->width() - badge.right() - 5,
+                                       field->height() - 8));
+            EXPECT_GT(ink.left(), badge.right()) << text;
+            EXPECT_GT(ink.width(), ink_width) << text;
+            ink_width = ink.width();
         }
         ASSERT_EQ(SetCtrlAttribute(panel, c.control, ATTR_LIMIT_STATE, SHOW_IN_RANGE), 0);
         SetCtrlVal(panel, c.control, "12");

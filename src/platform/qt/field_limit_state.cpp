@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPen>
+#include <QStyle>
 #include <algorithm>
 
 #include "controls.h"
@@ -12,19 +13,20 @@
 namespace kxqt {
 namespace {
 
-// The panel file's own look of a field, kept to come back when the state
-// does.
-const char* const FILE_STYLE = "kxFileStyleSheet";
-const char* const FILE_MARGINS = "kxFileTextMargins";
 const char* const MARK_NAME = "kxLimitMark";
 
-// Lies over the whole field and takes no input: the frame and the badge
-// stay whatever text the program writes beneath them.
+// Lies over the whole field, takes no input and paints all of it in its
+// state: the colour, a frame, the badge and the field's text beside it. The
+// field's own look, size and text stay as they were, so a state coming or
+// going lays nothing out again and restyles nothing: a value crossing its
+// limit with every frame costs a picture of one field.
 class LimitMark : public QWidget {
   public:
-    explicit LimitMark(QLineEdit* field) : QWidget(field) {
+    explicit LimitMark(QLineEdit* field) : QWidget(field), field_(field) {
         setObjectName(QLatin1String(MARK_NAME));
         setAttribute(Qt::WA_TransparentForMouseEvents);
+        // Nothing of the field shows through: it need not paint beneath.
+        setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::NoFocus);
         field->installEventFilter(this);
         setGeometry(field->rect());
@@ -53,6 +55,8 @@ class LimitMark : public QWidget {
     // their lines as well as by their colours.
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
+        painter.fillRect(rect(), limit_background(state_));
+        paint_text(painter);
         bool red = state_ == SHOW_RED;
         int width = red ? 3 : 2;
         QPen pen(limit_ink(state_), width, red ? Qt::SolidLine : Qt::DashLine);
@@ -66,43 +70,32 @@ class LimitMark : public QWidget {
 
   private:
     static constexpr int INSET = 4; // past the thickest frame, with a pixel's gap
+
+    // Where the field puts it, beside the badge; a text too long for the
+    // room shows its beginning, as the field does.
+    void paint_text(QPainter& painter) {
+        QRect room = rect().adjusted(badge_box(rect()).right() + INSET, 0, -INSET, 0);
+        QString text = field_->displayText();
+        painter.setFont(field_->font());
+        painter.setPen(limit_text(state_));
+        Qt::Alignment across =
+            QStyle::visualAlignment(field_->layoutDirection(), field_->alignment()) &
+            Qt::AlignHorizontal_Mask;
+        if (painter.fontMetrics().horizontalAdvance(text) > room.width()) across = Qt::AlignLeft;
+        painter.drawText(room, static_cast<int>(across | Qt::AlignVCenter), text);
+    }
+
+    QLineEdit* field_;
     int state_ = SHOW_IN_RANGE;
 };
-
-QString state_style(int state) {
-    return QStringLiteral("QLineEdit { background-color: %1; color: %2; }")
-        .arg(limit_background(state).name(), limit_text(state).name());
-}
-
-// The panel file's style sheet, and the margins the badge's room is added
-// to, as they were before the first state came.
-void keep_file_look(QLineEdit* field) {
-    if (field->property(FILE_STYLE).isValid()) return;
-    field->setProperty(FILE_STYLE, field->styleSheet());
-    field->setProperty(FILE_MARGINS, QVariant::fromValue(field->textMargins()));
-}
 
 } // namespace
 
 bool show_limit_state(QLineEdit* field, int state) {
     if (!is_limit_state(state)) return false;
     if (field->property("limitState").toInt() == state) return true;
-    keep_file_look(field);
-    QString file_style = field->property(FILE_STYLE).toString();
-    QMargins margins = field->property(FILE_MARGINS).value<QMargins>();
     auto* mark = field->findChild<LimitMark*>(QLatin1String(MARK_NAME));
     if (!mark) mark = new LimitMark(field);
-    if (state == SHOW_IN_RANGE) {
-        field->setStyleSheet(file_style);
-        field->setTextMargins(margins);
-    } else {
-        field->setStyleSheet(file_style + '\n' + state_style(state));
-        // Text that reaches the left edge stays whole beside the badge.
-        // Measured on the height the field asks for: it may not be laid out yet.
-        QRect laid_out(QPoint(0, 0), QSize(field->width(), field->sizeHint().height()));
-        margins.setLeft(margins.left() + LimitMark::badge_box(laid_out).right());
-        field->setTextMargins(margins);
-    }
     field->setProperty("limitState", state);
     field->setAccessibleDescription(state == SHOW_RED      ? QStringLiteral("red")
                                     : state == SHOW_YELLOW ? QStringLiteral("yellow")

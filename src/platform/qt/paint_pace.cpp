@@ -99,13 +99,8 @@ class PaintPacer : public QObject {
     void paint() {
         // Also while hidden: what a field's state is stays true of it when
         // it is read, and is set at most once a pace interval.
-        if (!states_.empty()) {
-            for (const auto& [field, state] : std::exchange(states_, {}))
-                if (!field.isNull()) show_limit_state(field, state);
-            // A badge's room changes what a field asks of the layout: laid
-            // out again before this picture, not the next.
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        }
+        for (const auto& [field, state] : std::exchange(states_, {}))
+            if (!field.isNull()) show_limit_state(field, state);
         // Qt keeps what is dirty meanwhile; showing the window asks again.
         if (!window_->isVisible() || window_->isMinimized()) return;
         for (const auto& [box, text] : texts_)
