@@ -244,6 +244,61 @@ TEST_F(GraphTest, SpectrumShowsWhatAWholeReplotDrawsAfterNewDataAndNewAxes) {
     EXPECT_TRUE(rescaled == replotted());
 }
 
+// Following its latest frames, a strip chart moves the traces already drawn
+// and draws only the new samples: what it shows must be what a chart given
+// the same frames at once draws. Both charts' paper is made 600 pixels
+// wide, 2 for each of the 300 frames followed, so that the traces move by
+// whole pixels.
+TEST_F(GraphTest, StripTracesDrawnFrameByFrameShowWhatAChartDrawnWholeShows) {
+    auto chart_of = [](kxqt::StripChart& chart) {
+        chart.set_traces(4);
+        chart.resize(700, 240);
+        chart.show();
+        return chart.findChild<QCustomPlot*>();
+    };
+    // The axes' labels take their room at a replot.
+    auto paper_600 = [](kxqt::StripChart& chart, QCustomPlot* plot) {
+        for (int tries = 0; tries < 3 && plot->axisRect()->width() != 600; ++tries) {
+            chart.resize(chart.width() + 600 - plot->axisRect()->width(), chart.height());
+            plot->replot(QCustomPlot::rpImmediateRefresh);
+        }
+    };
+    auto frame = [](int f) {
+        std::vector<double> values;
+        for (int row = 0; row < 3; ++row) // noisy traces, a step at frame 500
+            for (int trace = 0; trace < 4; ++trace)
+                values.push_back(100 * trace + (f * 37 + row * 11 + trace * 7) % 50 +
+                                 (f >= 500 ? 30 : 0));
+        return values;
+    };
+    kxqt::StripChart drawn_by_frame, drawn_whole;
+    QCustomPlot* by_frame = chart_of(drawn_by_frame);
+    QCustomPlot* whole = chart_of(drawn_whole);
+    for (int f = 0; f < 700; ++f) {
+        drawn_by_frame.append(frame(f));
+        drawn_whole.append(frame(f));
+        by_frame->replot(QCustomPlot::rpImmediateRefresh);
+        if (f == 299) {
+            paper_600(drawn_by_frame, by_frame);
+            paper_600(drawn_whole, whole);
+        }
+        if (f == 340 || f == 699) {
+            whole->replot(QCustomPlot::rpImmediateRefresh);
+            ASSERT_EQ(by_frame->axisRect()->width(), 600);
+            ASSERT_EQ(by_frame->xAxis->range(), whole->xAxis->range());
+            QImage a = by_frame->grab().toImage(), b = whole->grab().toImage();
+            int differ = 0;
+            for (int row = 0; row < a.height(); ++row)
+                for (int column = 0; column < a.width(); ++column)
+                    differ += a.pixel(column, row) != b.pixel(column, row);
+            EXPECT_EQ(differ, 0) << "after frame " << f;
+            // An image saved has the same lines, drawn for it.
+            QRect paper = by_frame->axisRect()->rect();
+            EXPECT_TRUE(by_frame->toPixmap().toImage().copy(paper) == a.copy(paper));
+        }
+    }
+}
+
 TEST_F(GraphTest, MinimisedWindowReplotsNothingUntilShownAgain) {
     QCustomPlot* rates = plot_in(panel, PANEL_RATES);
     int32_t values[20] = {};

@@ -65,7 +65,7 @@ class LegendEntry : public QCPPlottableLegendItem {
 
 StripChart::StripChart(QWidget* parent)
     : PlotView(parent), limit_lines_(new StripLimitLines(plot())),
-      frame_ticker_(new QCPAxisTicker) {
+      lines_(new StripTraces(plot(), history_)), frame_ticker_(new QCPAxisTicker) {
     plot()->xAxis->setLabel(tr("frame"));
     // Frame numbers grow long over a run and a chart may be narrow: few ticks
     // keep their labels apart.
@@ -109,8 +109,6 @@ void StripChart::rebuild() {
         graph->setPen(pen);
         graph->setName(trace < names_.size() ? names_[trace] : tr("trace %1").arg(trace + 1));
         plot()->legend->addItem(new LegendEntry(plot()->legend, graph));
-        // The points given are already at most a few per pixel.
-        graph->setAdaptiveSampling(false);
     }
     plot()->legend->setVisible(!names_.isEmpty());
     clear();
@@ -132,8 +130,9 @@ void StripChart::drop_old_marks() {
     remove_marks(gone);
 }
 
+// The samples changed otherwise than by new ones coming.
 void StripChart::data_changed() {
-    stale_points_ = true;
+    lines_->forget();
     changed();
 }
 
@@ -142,19 +141,25 @@ void StripChart::set_time(int64_t utc_microseconds) { next_time_ = utc_microseco
 void StripChart::append(const std::vector<double>& values, bool single) {
     single_ = single;
     double first = history_.first_key();
-    double latest = history_.frames() > 0 ? history_.frame(history_.frames() - 1).key : 0.0;
+    bool held = history_.frames() > 0;
+    double latest = held ? history_.frame(history_.frames() - 1).key : 0.0;
+    // The latest frame's rows spread up to the new one: they move too.
+    int64_t moved = held ? history_.frame(history_.frames() - 1).first_row : history_.end_row();
+    bool timed = history_.timed();
     history_.append(values.data(), static_cast<int>(values.size()), next_time_);
     next_time_ = StripHistory::NO_TIME;
     drop_old_marks();
+    QCPRange shown = plot()->xAxis->range();
+    bool cut_in_sight = history_.first_key() != first && history_.first_key() > shown.lower;
+    if (history_.timed() != timed || cut_in_sight)
+        lines_->forget();
+    else
+        lines_->changed_from(moved);
     // While the operator looks at older frames, a frame that comes or goes
     // out of sight costs no replot.
-    QCPRange shown = plot()->xAxis->range();
     if (following_ || history_.timed() != time_axis_ || history_.frames() == 1 ||
-        latest < shown.upper ||
-        (history_.first_key() != first && history_.first_key() > shown.lower))
-        data_changed();
-    else
-        stale_points_ = true;
+        latest < shown.upper || cut_in_sight)
+        changed();
 }
 
 void StripChart::clear(int64_t first_frame) {
@@ -195,8 +200,9 @@ QStringList StripChart::marks() const {
 }
 
 // Runs before every replot, the operator's drags and zooms included: the
-// traces get the points of what is shown, at most a few per pixel column,
-// so that a paint costs the width of the chart rather than its history.
+// axes are fitted to what is shown; the traces are drawn from the history
+// at most a few points a pixel column, so that a paint costs the width of
+// the chart rather than its history.
 void StripChart::fill() {
     match_axis_kind();
     if (following_) set_x_range(follow_range());
@@ -205,22 +211,8 @@ void StripChart::fill() {
     // A time of day's label is some 50 pixels wide: a tick every 100 or so
     // keeps them apart.
     time_ticker_->setTickCount(std::clamp(width / 110, 1, 6));
-    if (!stale_points_ && range.lower == filled_lower_ && range.upper == filled_upper_ &&
-        width == filled_width_)
-        return;
-    stale_points_ = false;
-    filled_lower_ = range.lower;
-    filled_upper_ = range.upper;
-    filled_width_ = width;
     double low = 0.0, high = 0.0;
-    history_.envelope(range.lower, range.upper, width, points_, low, high);
-    QVector<QCPGraphData> shown;
-    for (int trace = 0; trace < traces(); ++trace) {
-        shown.clear();
-        for (const StripHistory::Point& p : points_[trace])
-            shown.push_back({p.key, p.value});
-        plot()->graph(trace)->data()->set(shown, true);
-    }
+    history_.value_extent(range.lower, range.upper, low, high);
     if (low <= high) {
         double margin = std::max((high - low) * 0.05, 0.5);
         plot()->yAxis->setRange(low - margin, high + margin);

@@ -18,6 +18,7 @@
 #include "plot_view.h"
 #include "strip_history.h"
 #include "strip_limit_lines.h"
+#include "strip_traces.h"
 
 class QCPAxisTicker;
 class QCPItemStraightLine;
@@ -104,7 +105,7 @@ class StripChart : public PlotView {
     void data_changed();
     void fill();
     void match_axis_kind();
-    QCPRange follow_range() const;
+    QCPRange follow_range();
     void set_x_range(const QCPRange& range);
     void operator_moved(const QCPRange& range);
     void place_follow_button();
@@ -116,6 +117,9 @@ class StripChart : public PlotView {
     QStringList names_;
     std::vector<Mark> marks_;
     StripLimitLines* limit_lines_;
+    // Draws the samples; the graphs, one a trace, give them their pens and
+    // names in the legend and hold no data.
+    StripTraces* lines_;
     bool single_ = false;
     int64_t next_time_ = StripHistory::NO_TIME;
     // The x axis: what it counts, whether it follows the latest samples,
@@ -126,15 +130,14 @@ class StripChart : public PlotView {
     bool time_axis_ = false;
     bool following_ = true;
     int follow_frames_ = 300;
+    // The width those frames are shown over: kept while their own width
+    // stays within a few per cent of it, so that the arrival times' jitter
+    // does not change the scale at every frame and the traces drawn can
+    // move along as they are (strip_traces.h).
+    double follow_width_ = 0.0;
     bool setting_range_ = false; // the range changes by the program, not the operator
     QSharedPointer<QCPAxisTicker> frame_ticker_, time_ticker_;
     QToolButton* follow_button_ = nullptr;
-    // What the plot was last filled for: points are made again only when
-    // the data, the range or the width changed.
-    bool stale_points_ = true;
-    double filled_lower_ = 0.0, filled_upper_ = 0.0;
-    int filled_width_ = 0;
-    std::vector<std::vector<StripHistory::Point>> points_;
     QCPItemText* readout_ = nullptr;
     QCPItemTracer* readout_dot_ = nullptr;
     QPoint pointer_;

@@ -18,6 +18,9 @@ namespace {
 // history lengths.
 constexpr double NARROWEST = 0.01;
 constexpr double WIDEST = 2.0;
+// How far the width of the frames followed may stray from the width they
+// are shown over.
+constexpr double FOLLOW_SLACK = 0.02;
 
 const QString READOUT_LAYER = QStringLiteral("readout");
 
@@ -99,10 +102,14 @@ void StripChart::match_axis_kind() {
 
 // The paper fills from the left, at the line's pace, until the history
 // holds the frames followed, then scrolls.
-QCPRange StripChart::follow_range() const {
+QCPRange StripChart::follow_range() {
     int held = history_.frames();
     double end = history_.end_key();
-    if (held >= follow_frames_) return QCPRange(history_.frame(held - follow_frames_).key, end);
+    if (held >= follow_frames_) {
+        double width = end - history_.frame(held - follow_frames_).key;
+        if (std::abs(width - follow_width_) > FOLLOW_SLACK * follow_width_) follow_width_ = width;
+        return QCPRange(end - follow_width_, end);
+    }
     double first = history_.first_key();
     return QCPRange(first, std::max(end, first + follow_frames_ * history_.period()));
 }

@@ -244,6 +244,13 @@ void StripHistory::extent(int64_t from, int64_t to, double* low, double* high) c
         visit_row(row, fold_row);
 }
 
+void StripHistory::value_extent(double lo, double hi, double& low, double& high) const {
+    std::vector<double> lows(traces_, INF), highs(traces_, -INF);
+    if (!frames_.empty()) extent(row_at(lo), row_at(hi), lows.data(), highs.data());
+    low = *std::min_element(lows.begin(), lows.end());
+    high = *std::max_element(highs.begin(), highs.end());
+}
+
 void StripHistory::envelope(double lo, double hi, int buckets,
                             std::vector<std::vector<Point>>& points, double& low,
                             double& high) const {

@@ -66,6 +66,10 @@ class StripHistory {
     // The first held row at or after `key`; end_row() when none.
     int64_t row_at(double key) const;
 
+    // The least and greatest value of the samples in [lo, hi) (low > high
+    // when there is none).
+    void value_extent(double lo, double hi, double& low, double& high) const;
+
     // The samples in [lo, hi) as each trace is drawn over `buckets` columns:
     // a column of more than a few rows keeps only its least and greatest
     // value. The rows just outside the range are added, so that the lines
