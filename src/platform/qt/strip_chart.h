@@ -111,6 +111,7 @@ class StripChart : public PlotView {
     void place_follow_button();
     void show_readout();
     void update_readout();
+    void replot_readout();
     QString x_text(int64_t row) const;
 
     StripHistory history_;

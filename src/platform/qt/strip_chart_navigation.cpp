@@ -67,9 +67,9 @@ void StripChart::set_up_going_back(const QFont& small) {
     connect(follow_button_, &QToolButton::clicked, this, &StripChart::follow_latest);
 
     // The readout changes with every move of the pointer: on a layer of its
-    // own, it is drawn again without the traces.
+    // own, buffered while it shows (replot_readout), it is drawn again
+    // without the traces.
     plot()->addLayer(READOUT_LAYER, nullptr, QCustomPlot::limAbove);
-    plot()->layer(READOUT_LAYER)->setMode(QCPLayer::lmBuffered);
     readout_dot_ = new QCPItemTracer(plot());
     readout_dot_->setLayer(READOUT_LAYER);
     readout_dot_->setStyle(QCPItemTracer::tsCircle);
@@ -164,7 +164,7 @@ bool StripChart::eventFilter(QObject* watched, QEvent* event) {
         } else if (event->type() == QEvent::Leave && readout_->visible()) {
             readout_->setVisible(false);
             readout_dot_->setVisible(false);
-            plot()->layer(READOUT_LAYER)->replot();
+            replot_readout();
         }
     }
     return PlotView::eventFilter(watched, event);
@@ -173,7 +173,15 @@ bool StripChart::eventFilter(QObject* watched, QEvent* event) {
 void StripChart::show_readout() {
     bool was_visible = readout_->visible();
     update_readout();
-    if (readout_->visible() || was_visible) plot()->layer(READOUT_LAYER)->replot();
+    if (readout_->visible() || was_visible) replot_readout();
+}
+
+void StripChart::replot_readout() {
+    QCPLayer* layer = plot()->layer(READOUT_LAYER);
+    // A buffer of its own while hidden would still be cleared at every
+    // replot and copied at every paint.
+    layer->setMode(readout_->visible() ? QCPLayer::lmBuffered : QCPLayer::lmLogical);
+    layer->replot();
 }
 
 // The sample nearest the pointer along x, of the trace nearest it along y.
