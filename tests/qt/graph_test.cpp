@@ -347,6 +347,14 @@ TEST_F(GraphTest, StripChartTimesPlaceTheSamplesAndTheAxisShowsTimesOfDay) {
     QCPAxis* axis = plot_in(panel, PANEL_GROUP_CHART)->xAxis;
     EXPECT_EQ(axis->label(), QStringLiteral("time (UTC)"));
     EXPECT_EQ(axis->tickVectorLabels(), QList<QString>{"05:06:30"});
+    // Zoomed in to under 4 s, the labels show milliseconds, also at a tick
+    // labelled before.
+    axis->setRange(t0 + 22.5, t0 + 23.5);
+    axis->parentPlot()->replot(QCustomPlot::rpImmediateRefresh);
+    EXPECT_TRUE(axis->tickVectorLabels().contains("05:06:30.0"))
+
+        << axis->tickVectorLabels().join(' ').toStdString();
+    EXPECT_FALSE(axis->tickVectorLabels().contains("05:06:30"));
     // Times no longer given: once the timed frames are gone, frames again.
     EXPECT_EQ(ClearStripChart(panel, PANEL_GROUP_CHART, 0), 0);
     PlotStripChart(panel, PANEL_GROUP_CHART, values, 8, 0, 0, TYPE_UINT16);

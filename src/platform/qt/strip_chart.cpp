@@ -7,6 +7,7 @@
 #include <qcustomplot.h>
 
 #include "number_text.h"
+#include "tick_labels.h"
 
 namespace kxqt {
 namespace {
@@ -65,12 +66,13 @@ class LegendEntry : public QCPPlottableLegendItem {
 
 StripChart::StripChart(QWidget* parent)
     : PlotView(parent), limit_lines_(new StripLimitLines(plot())),
-      lines_(new StripTraces(plot(), history_)), frame_ticker_(new QCPAxisTicker) {
+      lines_(new StripTraces(plot(), history_)), frame_ticker_(new LabelsOnce<QCPAxisTicker>) {
     plot()->xAxis->setLabel(tr("frame"));
     // Frame numbers grow long over a run and a chart may be narrow: few ticks
     // keep their labels apart.
     frame_ticker_->setTickCount(2);
     plot()->xAxis->setTicker(frame_ticker_);
+    plot()->yAxis->setTicker(QSharedPointer<LabelsOnce<QCPAxisTicker>>::create());
     // The legend gets a row of its own above the traces, so that it never
     // hides the latest samples.
     QCPLegend* legend = plot()->legend;

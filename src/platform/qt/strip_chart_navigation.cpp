@@ -10,6 +10,7 @@
 
 #include "number_text.h"
 #include "strip_chart.h"
+#include "tick_labels.h"
 
 namespace kxqt {
 namespace {
@@ -26,14 +27,18 @@ const QString READOUT_LAYER = QStringLiteral("readout");
 
 // Time of day, UTC; to the millisecond once ticks come closer than a
 // second.
-class TimeOfDayTicker : public QCPAxisTickerDateTime {
+class TimeOfDayTicker : public LabelsOnce<QCPAxisTickerDateTime> {
   public:
     TimeOfDayTicker() { setDateTimeSpec(Qt::UTC); }
     void generate(const QCPRange& range, const QLocale& locale, QChar format_char, int precision,
                   QVector<double>& ticks, QVector<double>* sub_ticks,
                   QVector<QString>* tick_labels) override {
-        setDateTimeFormat(range.size() < 4 ? QStringLiteral("hh:mm:ss.z")
-                                           : QStringLiteral("hh:mm:ss"));
+        QString format =
+            range.size() < 4 ? QStringLiteral("hh:mm:ss.z") : QStringLiteral("hh:mm:ss");
+        if (format != dateTimeFormat()) {
+            setDateTimeFormat(format);
+            forget_labels();
+        }
         QCPAxisTickerDateTime::generate(range, locale, format_char, precision, ticks, sub_ticks,
                                         tick_labels);
     }
