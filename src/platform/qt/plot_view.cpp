@@ -5,15 +5,44 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
 #include "number_text.h"
+#include "paint_bands.h"
 #include "paint_pace.h"
 
 namespace kxqt {
+namespace {
 
-PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) {
+// A plot that copies its buffers onto the window band by band
+// (paint_bands.h).
+class Paper : public QCustomPlot {
+  public:
+    using QCustomPlot::QCustomPlot;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (!qFuzzyCompare(bufferDevicePixelRatio(), devicePixelRatioF())) {
+            QCustomPlot::paintEvent(event); // its buffers are made again first
+            return;
+        }
+        QCPPainter painter(this);
+        if (!painter.isActive()) return;
+        paint_in_bands(painter, event->rect(), [&] {
+            if (mBackgroundBrush.style() != Qt::NoBrush)
+                painter.fillRect(mViewport, mBackgroundBrush);
+            drawBackground(&painter);
+            for (const auto& buffer : mPaintBuffers)
+                buffer->draw(&painter);
+        });
+    }
+};
+
+} // namespace
+
+PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new Paper(this)) {
     // Nothing is drawn on the overlay: without a buffer of its own, a replot
     // clears and a paint copies one pixmap instead of two.
     plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);

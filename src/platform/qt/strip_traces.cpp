@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "paint_bands.h"
+
 namespace kxqt {
 namespace {
 
@@ -88,7 +90,8 @@ void StripTraces::draw(QCPPainter* painter) {
     }
     double offset = (now.first_key - grid_.first_key) / grid_.key_step;
     QRect paper = clipRect();
-    painter->drawImage(QPointF(paper.left() - 1 - std::round(offset), paper.top()), picture_);
+    QPointF at(paper.left() - 1 - std::round(offset), paper.top());
+    paint_in_bands(*painter, paper, [&] { painter->drawImage(at, picture_); });
 }
 
 // The columns move `columns` to the left; those coming in on the right are
