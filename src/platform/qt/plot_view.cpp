@@ -20,7 +20,10 @@ namespace {
 // (paint_bands.h).
 class Paper : public QCustomPlot {
   public:
-    using QCustomPlot::QCustomPlot;
+    explicit Paper(QWidget* parent) : QCustomPlot(parent) {
+        // It paints all of itself: what lies beneath is not painted first.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 
   protected:
     void paintEvent(QPaintEvent* event) override {
