@@ -10,6 +10,7 @@
 #include <map>
 #include <numeric>
 #include <qcustomplot.h>
+#include <set>
 
 #include "files.h"
 #include "graph.h"
@@ -224,6 +225,12 @@ TEST_F(GraphTest, SpectrumShowsWhatAWholeReplotDrawsAfterNewDataAndNewAxes) {
         spectrum->replot(QCustomPlot::rpImmediateRefresh);
         return spectrum->grab().toImage();
     };
+    // An image saved draws every layer on one picture, each curve blended
+    // over what lies beneath (its tick labels are drawn for it, not cached).
+    auto same_paper_as_saved = [&](const QImage& image) {
+        QRect paper = spectrum->axisRect()->rect();
+        return spectrum->toPixmap().toImage().copy(paper) == image.copy(paper);
+    };
     const int16_t bins[4] = {1, 3, 5, 7};
     auto frame = [&](std::array<float, 4> counts) {
         DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1);
@@ -237,11 +244,29 @@ TEST_F(GraphTest, SpectrumShowsWhatAWholeReplotDrawsAfterNewDataAndNewAxes) {
     QImage next = shown();
     EXPECT_FALSE(next == first); // the curve moved
     EXPECT_TRUE(next == replotted());
+    EXPECT_TRUE(same_paper_as_saved(next));
+    // A second curve's fill over the first's shows both.
+    PlotXY(panel, PANEL_SPECTRUM, bins, std::array<float, 4>{0.9f, 0.9f, 0.9f, 0.9f}.data(), 4,
+           TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1, 0xFF0000);
+    QImage both = shown();
+    EXPECT_TRUE(same_paper_as_saved(both));
     SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, 0, 8, AXIS_MANUAL, 0, 2);
     frame({0.7f, 0.1f, 0.3f, 0.8f});
     QImage rescaled = shown();
     EXPECT_FALSE(rescaled == next); // the y axis' labels and the curve's height
     EXPECT_TRUE(rescaled == replotted());
+    // Saved without a background, the grid still shows through the fill of
+    // the first bin.
+    spectrum->setBackground(Qt::NoBrush);
+    QImage clear = spectrum->toPixmap().toImage();
+    std::set<QRgb> through_fills;
+    auto row_of = [&](double value) {
+        return static_cast<int>(spectrum->yAxis->coordToPixel(value));
+    };
+    for (int row = row_of(0.65); row < row_of(0.05); ++row)
+        through_fills.insert(
+            clear.pixel(static_cast<int>(spectrum->xAxis->coordToPixel(1.5)), row));
+    EXPECT_GT(through_fills.size(), 1u);
 }
 
 // Following its latest frames, a strip chart moves the traces already drawn

@@ -29,6 +29,43 @@ Range drawable(Range range, bool log) {
 
 Range range_of(const QCPAxis* axis) { return {axis->range().lower, axis->range().upper}; }
 
+// A curve whose fill, when nothing lies beneath it, replaces the empty
+// pixels rather than blending with them. The result is the same; but Qt's
+// raster engine hands a blended fill of more than about a hundred lines to
+// its pool of threads and waits for them, and at every frame of an
+// accumulation that cost more than the fill itself. It fills in place what
+// it replaces.
+class Curve : public QCPGraph {
+  public:
+    using QCPGraph::QCPGraph;
+
+  protected:
+    void drawFill(QCPPainter* painter, QVector<QPointF>* lines) const override {
+        if (!alone_beneath(painter)) {
+            QCPGraph::drawFill(painter, lines);
+            return;
+        }
+        QPainter::CompositionMode mode = painter->compositionMode();
+        painter->setCompositionMode(QPainter::CompositionMode_Source);
+        QCPGraph::drawFill(painter, lines);
+        painter->setCompositionMode(mode);
+    }
+
+  private:
+    // Whether the pixels beneath are empty: the graph's curves have a layer
+    // and so a buffer of their own, cleared before they are drawn, and this
+    // is the first there to draw (a layout draws nothing). An image or
+    // document saved draws every layer on one picture.
+    bool alone_beneath(const QCPPainter* painter) const {
+        if (painter->modes() & (QCPPainter::pmNoCaching | QCPPainter::pmVectorized)) return false;
+        const QList<QCPLayerable*> drawn = layer()->children();
+        auto first = std::find_if(drawn.begin(), drawn.end(), [](const QCPLayerable* child) {
+            return child->visible() && !qobject_cast<const QCPLayout*>(child);
+        });
+        return first != drawn.end() && *first == this;
+    }
+};
+
 } // namespace
 
 Graph::Graph(QWidget* parent) : PlotView(parent) {
@@ -79,7 +116,7 @@ Range Graph::drawn_y_range() const { return range_of(plot()->yAxis); }
 // Drawn above the curves added before it, as a new curve would be: spares
 // come back in the order they were drawn in.
 QCPGraph* Graph::new_curve() {
-    if (spare_.empty()) return plot()->addGraph();
+    if (spare_.empty()) return new Curve(plot()->xAxis, plot()->yAxis);
     QCPGraph* reused = spare_.front();
     spare_.erase(spare_.begin());
     reused->setVisible(true);
