@@ -48,6 +48,7 @@ class StripTraces : public QCPLayerable {
     Grid grid_now() const;
     bool reusable(const Grid& now) const;
     void move_columns(int columns);
+    void clear_columns(int from);
     void draw_columns(int from);
     // Draws the traces' lines over the columns of `grid` from `from` on,
     // with a key's x and a value's y as `grid` places them on `painter`.
