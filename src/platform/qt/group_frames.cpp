@@ -73,9 +73,15 @@ class GroupFrames : public QObject {
             }
             return false;
         }
+        // Rectangle by rectangle: a picture drawn through a clip region is
+        // blended line by line over the whole box, and Qt's raster engine
+        // hands more than about a hundred lines to its pool of threads and
+        // waits for them; a rectangle of an opaque picture is copied.
         QPainter painter(box);
-        painter.setClipRegion(region);
-        painter.drawPixmap(0, 0, picture->pixmap);
+        for (const QRect& rect : region)
+            painter.drawPixmap(rect, picture->pixmap,
+                               QRectF(QPointF(rect.topLeft()) * picture->pixel_ratio,
+                                      QSizeF(rect.size()) * picture->pixel_ratio));
         return true;
     }
 
