@@ -30,11 +30,9 @@ Range drawable(Range range, bool log) {
 Range range_of(const QCPAxis* axis) { return {axis->range().lower, axis->range().upper}; }
 
 // A curve whose fill, when nothing lies beneath it, replaces the empty
-// pixels rather than blending with them. The result is the same; but Qt's
-// raster engine hands a blended fill of more than about a hundred lines to
-// its pool of threads and waits for them, and at every frame of an
-// accumulation that cost more than the fill itself. It fills in place what
-// it replaces.
+// pixels rather than blending with them: the same pixels, but a blended fill
+// this tall goes to Qt's thread pool (paint_bands.h), at every frame of an
+// accumulation.
 class Curve : public QCPGraph {
   public:
     using QCPGraph::QCPGraph;

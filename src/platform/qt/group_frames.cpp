@@ -73,10 +73,9 @@ class GroupFrames : public QObject {
             }
             return false;
         }
-        // Rectangle by rectangle: a picture drawn through a clip region is
-        // blended line by line over the whole box, and Qt's raster engine
-        // hands more than about a hundred lines to its pool of threads and
-        // waits for them; a rectangle of an opaque picture is copied.
+        // Rectangle by rectangle: drawn through a clip region, the picture is
+        // blended over the whole box's height, which goes to Qt's thread pool
+        // (paint_bands.h); a rectangle of an opaque picture is copied.
         QPainter painter(box);
         for (const QRect& rect : region)
             painter.drawPixmap(rect, picture->pixmap,

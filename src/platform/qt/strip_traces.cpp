@@ -107,10 +107,9 @@ void StripTraces::move_columns(int columns) {
     }
 }
 
-// Empties the columns from `from` to the right edge. By hand rather than
-// with a painter: Qt's raster engine hands a fill of more than about a
-// hundred lines that it cannot do in place to its pool of threads and waits
-// for them, for a column or two of pixels at every frame.
+// Empties the columns from `from` to the right edge, by hand: a painter's
+// fill of the picture's height goes to Qt's thread pool (paint_bands.h),
+// for a column or two of pixels at every frame.
 void StripTraces::clear_columns(int from) {
     int start = static_cast<int>(std::floor(from * grid_.ratio));
     for (int y = 0; y < picture_.height(); ++y) {
