@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStyle>
@@ -188,6 +189,44 @@ TEST_F(PanelTest, WrittenValuesShowAndReadBackPerDataType) {
     for (int id : {PANEL_NFRAMES, PANEL_YMAX, PANEL_YMIN, PANEL_XMIN})
         focus(kxqt::control_widget(panel, id));
     EXPECT_EQ(commits(), Commits{});
+}
+
+// What the program sets on a control is what the operator then sees on it:
+// hidden with its label or shown again, a tip, a button's label; a text a
+// control cannot take, or given for a number's attribute, fails and changes
+// nothing.
+TEST_F(PanelTest, AttributesSetShowOnTheControlAndItsLabel) {
+    auto* xmin = widget<QWidget>(PANEL_XMIN);
+    auto* label = window()->findChild<QLabel*>(QStringLiteral("xAxisLabel"));
+    ASSERT_NE(label, nullptr);
+    for (int visible : {0, 1, 0, 7}) {
+        SCOPED_TRACE(visible);
+        EXPECT_EQ(SetCtrlAttribute(panel, PANEL_XMIN, ATTR_VISIBLE, visible), 0);
+        EXPECT_EQ(xmin->isVisible(), visible != 0);
+        EXPECT_EQ(label->isVisible(), visible != 0);
+    }
+    struct Text {
+        int control, attribute;
+        const char* text;
+        bool taken;
+        QString tip, button;
+    };
+    const QString quit = widget<QAbstractButton>(PANEL_QUIT)->text();
+    const Text texts[] = {
+        {PANEL_QUIT, ATTR_TOOLTIP, "Ends kxview", true, "Ends kxview", quit},
+        {PANEL_QUIT, ATTR_LABEL_TEXT, "Leave", true, "Ends kxview", "Leave"},
+        {PANEL_QUIT, ATTR_DIMMED, "Stay", false, "Ends kxview", "Leave"}, // a number's
+        {PANEL_XMIN, ATTR_LABEL_TEXT, "Leave", false, widget<QWidget>(PANEL_XMIN)->toolTip(), {}},
+        {PANEL_XMIN, ATTR_TOOLTIP, "Left end", true, "Left end", {}},
+    };
+    for (const Text& t : texts) {
+        SCOPED_TRACE(t.text);
+        EXPECT_EQ(SetCtrlAttribute(panel, t.control, t.attribute, t.text) >= 0, t.taken);
+        EXPECT_EQ(widget<QWidget>(t.control)->toolTip(), t.tip);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget<QWidget>(t.control))) {
+            EXPECT_EQ(button->text(), t.button);
+        }
+    }
 }
 
 TEST_F(PanelTest, EachGestureQueuesOneCommitWithTheValueItLeaves) {
