@@ -216,7 +216,7 @@ TEST_F(PanelTest, AttributesSetShowOnTheControlAndItsLabel) {
         {PANEL_QUIT, ATTR_TOOLTIP, "Ends kxview", true, "Ends kxview", quit},
         {PANEL_QUIT, ATTR_LABEL_TEXT, "Leave", true, "Ends kxview", "Leave"},
         {PANEL_QUIT, ATTR_DIMMED, "Stay", false, "Ends kxview", "Leave"}, // a number's
-        {PANEL_XMIN, ATTR_LABEL_TEXT, "Leave", false, widget<QWidget>(PANEL_XMIN)->toolTip(), {}},
+        {PANEL_XMIN, ATTR_LABEL_TEXT, "Leave", false, xmin->toolTip(), {}},
         {PANEL_XMIN, ATTR_TOOLTIP, "Left end", true, "Left end", {}},
     };
     for (const Text& t : texts) {
