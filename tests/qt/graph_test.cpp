@@ -269,6 +269,53 @@ TEST_F(GraphTest, SpectrumShowsWhatAWholeReplotDrawsAfterNewDataAndNewAxes) {
     EXPECT_GT(through_fills.size(), 1u);
 }
 
+// A plot copies its lowest buffer onto the window when its background is
+// one opaque colour, and paints the background beneath its buffers when it
+// is not: either way it shows on its paper what an image saved shows.
+TEST_F(GraphTest, PlotsShowTheirBackgroundAsAnImageSavedDoes) {
+    int16_t bins[4] = {1, 3, 5, 7};
+    float counts[4] = {0.2f, 0.9f, 0.4f, 0.1f};
+    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, 0, 8, AXIS_MANUAL, 0, 1);
+    PlotXY(panel, PANEL_SPECTRUM, bins, counts, 4, TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1, 0xFF);
+    int32_t rates[20];
+    std::iota(rates, rates + 20, 100);
+    PlotStripChart(panel, PANEL_RATES, rates, 20, 0, 0, TYPE_INT32);
+    QImage stripes(64, 64, QImage::Format_RGB32);
+    for (int row = 0; row < stripes.height(); ++row)
+        for (int column = 0; column < stripes.width(); ++column)
+            stripes.setPixel(column, row, (column / 8 + row / 8) % 2 ? 0xFFC0E0FF : 0xFF806040);
+    struct Case {
+        const char* what;
+        QBrush brush;
+        QPixmap pixmap;
+    };
+    const Case cases[] = {
+        {"white", Qt::white, {}},
+        {"a colour", QColor(200, 230, 160), {}},
+        {"a picture", Qt::white, QPixmap::fromImage(stripes)},
+        {"white again", Qt::white, {}},
+    };
+    for (int control : {PANEL_SPECTRUM, PANEL_RATES}) {
+        QCustomPlot* plot = plot_in(panel, control);
+        for (const Case& c : cases) {
+            plot->setBackground(c.brush);
+            plot->setBackground(c.pixmap);
+            plot->replot(QCustomPlot::rpImmediateRefresh);
+            QRect paper = plot->axisRect()->rect();
+            QImage shown = plot->grab().toImage().copy(paper);
+            EXPECT_TRUE(shown == plot->toPixmap().toImage().copy(paper))
+                << c.what << " behind control " << control;
+            // Most of the paper is the background (a tenth is each stripe).
+            QRgb ground = c.pixmap.isNull() ? c.brush.color().rgb() : 0xFFC0E0FF;
+            int grounded = 0;
+            for (int row = 0; row < shown.height(); ++row)
+                for (int column = 0; column < shown.width(); ++column)
+                    grounded += shown.pixel(column, row) == ground;
+            EXPECT_GT(grounded, shown.width() * shown.height() / 10) << c.what;
+        }
+    }
+}
+
 // Following its latest frames, a strip chart moves the traces already drawn
 // and draws only the new samples: what it shows must be what a chart given
 // the same frames at once draws. Both charts' paper is made 600 pixels

@@ -7,7 +7,10 @@
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QVBoxLayout>
+#include <functional>
+#include <optional>
 #include <qcustomplot.h>
+#include <utility>
 
 #include "number_text.h"
 #include "paint_bands.h"
@@ -16,13 +19,54 @@
 namespace kxqt {
 namespace {
 
-// A plot that copies its buffers onto the window band by band
-// (paint_bands.h).
+// A plot's lowest buffer, which its background, grid and axes are drawn
+// on, cleared to the plot's background when that is one opaque colour: a
+// paint then copies it onto the window, instead of filling the background
+// and blending the buffer over it, two passes over every pixel of the plot.
+class GroundBuffer : public QCPPaintBufferPixmap {
+  public:
+    GroundBuffer(const QSize& size, double ratio, std::function<std::optional<QColor>()> ground)
+        : QCPPaintBufferPixmap(size, ratio), ground_(std::move(ground)) {}
+
+    bool opaque() const { return opaque_; }
+
+    void clear(const QColor& color) override {
+        std::optional<QColor> ground = ground_();
+        opaque_ = ground.has_value();
+        QCPPaintBufferPixmap::clear(ground.value_or(color));
+    }
+
+    void draw(QCPPainter* painter) const override {
+        if (!opaque_) {
+            QCPPaintBufferPixmap::draw(painter);
+            return;
+        }
+        QPainter::CompositionMode mode = painter->compositionMode();
+        painter->setCompositionMode(QPainter::CompositionMode_Source);
+        QCPPaintBufferPixmap::draw(painter);
+        painter->setCompositionMode(mode);
+    }
+
+  private:
+    std::function<std::optional<QColor>()> ground_;
+    bool opaque_ = false;
+};
+
+// A plot that grounds its lowest buffer (GroundBuffer) and copies its
+// buffers onto the window band by band (paint_bands.h).
 class Paper : public QCustomPlot {
   public:
     explicit Paper(QWidget* parent) : QCustomPlot(parent) {
         // It paints all of itself: what lies beneath is not painted first.
         setAttribute(Qt::WA_OpaquePaintEvent);
+        // QCustomPlot makes its first buffer only when it has none, and
+        // keeps it from then on.
+        QSharedPointer<QCPAbstractPaintBuffer> lowest(new GroundBuffer(
+            viewport().size(), bufferDevicePixelRatio(), [this] { return background_colour(); }));
+        if (mPaintBuffers.isEmpty())
+            mPaintBuffers.append(lowest);
+        else
+            mPaintBuffers[0] = lowest;
     }
 
   protected:
@@ -33,13 +77,26 @@ class Paper : public QCustomPlot {
         }
         QCPPainter painter(this);
         if (!painter.isActive()) return;
+        auto* lowest = dynamic_cast<const GroundBuffer*>(mPaintBuffers.value(0).data());
+        bool grounded = lowest && lowest->opaque();
         paint_in_bands(painter, event->rect(), [&] {
-            if (mBackgroundBrush.style() != Qt::NoBrush)
-                painter.fillRect(mViewport, mBackgroundBrush);
-            drawBackground(&painter);
+            if (!grounded) {
+                if (mBackgroundBrush.style() != Qt::NoBrush)
+                    painter.fillRect(mViewport, mBackgroundBrush);
+                drawBackground(&painter);
+            }
             for (const auto& buffer : mPaintBuffers)
                 buffer->draw(&painter);
         });
+    }
+
+  private:
+    // The background as one opaque colour, if it is one.
+    std::optional<QColor> background_colour() const {
+        if (!mBackgroundPixmap.isNull() || mBackgroundBrush.style() != Qt::SolidPattern ||
+            !mBackgroundBrush.isOpaque())
+            return std::nullopt;
+        return mBackgroundBrush.color();
     }
 };
 
@@ -88,6 +145,9 @@ void PlotView::refresh() {
 void PlotView::draw_plottables_apart() {
     plottables_ = plot_->layer(QStringLiteral("main"));
     plottables_->setMode(QCPLayer::lmBuffered);
+    // Above the axes too: every other layer then shares the lowest buffer,
+    // and a paint copies it and blends one more, not two.
+    plot_->moveLayer(plottables_, plot_->layer(plot_->layerCount() - 1), QCustomPlot::limAbove);
     changed();
 }
 

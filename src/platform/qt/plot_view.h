@@ -30,9 +30,9 @@ class PlotView : public QWidget {
     // Marks the plot as changed: it is replotted when its window next
     // paints, however often it changes in between.
     void changed();
-    // Draws the plottables on a layer of their own, so that a change of the
-    // data alone redraws that layer and keeps the axes, grid and labels as
-    // they were drawn.
+    // Draws the plottables on a layer of their own, above all others, so
+    // that a change of the data alone redraws that layer and keeps the axes,
+    // grid and labels as they were drawn.
     void draw_plottables_apart();
     // Marks only the plottables as changed (see draw_plottables_apart).
     void plottables_changed();
