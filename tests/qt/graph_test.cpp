@@ -305,7 +305,8 @@ TEST_F(GraphTest, PlotsShowTheirBackgroundAsAnImageSavedDoes) {
             QImage shown = plot->grab().toImage().copy(paper);
             EXPECT_TRUE(shown == plot->toPixmap().toImage().copy(paper))
                 << c.what << " behind control " << control;
-            // Most of the paper is the background (a tenth is each stripe).
+            // The background shows: the plain colour, or the picture's light
+            // squares, over more than a tenth of the paper.
             QRgb ground = c.pixmap.isNull() ? c.brush.color().rgb() : 0xFFC0E0FF;
             int grounded = 0;
             for (int row = 0; row < shown.height(); ++row)
