@@ -30,6 +30,7 @@
 #include "journal_reader.h"
 #include "kxview_storage.h"
 #include "panel_fixture.h"
+#include "panel_style.h"
 #include "replay_transport.h"
 #include "run_journal.h"
 #include "service.h"
@@ -632,5 +633,32 @@ TEST_F(PanelTest, GroupBoxesLookAsTheyPaintThemselvesAfterEachChange) {
         ASSERT_FALSE(shown.isNull());
         EXPECT_TRUE(shown == painted);
         EXPECT_TRUE(shown_part == painted_part);
+    }
+}
+
+// The fields' frames are laid down from pictures kept: each field must look
+// as Fusion paints it in place, also after its text, state or size changed
+// with the pictures of the earlier look kept.
+TEST_F(PanelTest, FieldsLookAsFusionPaintsThemAfterEachChange) {
+    auto* note = widget<QLineEdit>(PANEL_NOTE);
+    ASSERT_NE(note, nullptr);
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"as loaded", [] {}},
+        {"texts", [this] { SetCtrlVal(panel, PANEL_WORD_244, 65535); }},
+        {"focused", [note] { note->setFocus(); }},
+        {"coloured", [note] { note->setStyleSheet(QStringLiteral("background-color: #c0f0c0")); }},
+        {"dimmed", [this] { SetCtrlAttribute(panel, PANEL_NOTE, ATTR_DIMMED, 1); }},
+        {"resized", [this] { window()->resize(window()->size() + QSize(37, 23)); }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        change();
+        ASSERT_TRUE(paint_due(window()));
+        QImage shown = window()->grab().toImage();
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QImage painted = window()->grab().toImage();
+        QApplication::setStyle(new kxqt::PanelStyle);
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_TRUE(shown == painted);
     }
 }

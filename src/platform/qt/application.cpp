@@ -17,6 +17,7 @@
 #include <xcb/xcb.h>
 
 #include "backend_storage.h"
+#include "panel_style.h"
 #include "runtime.h"
 
 namespace kxqt {
@@ -171,7 +172,7 @@ QCoreApplication& application() {
         if (backend.probe_connection) xcb_disconnect(backend.probe_connection);
         backend.probe_connection = nullptr;
         if (backend.gui) {
-            QApplication::setStyle("Fusion");
+            QApplication::setStyle(new PanelStyle);
             // The panel's texts are numbers, hex and plain words, rewritten
             // for every frame: Latin text needs no shaping, which was a
             // tenth of a paced frame's cost.
