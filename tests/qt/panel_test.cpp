@@ -10,17 +10,21 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QStyleOptionFrame>
 #include <QTimer>
 #include <QToolTip>
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <qcustomplot.h>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "files.h"
 #include "frame_source.h"
@@ -660,5 +664,41 @@ TEST_F(PanelTest, FieldsLookAsFusionPaintsThemAfterEachChange) {
         QApplication::setStyle(new kxqt::PanelStyle);
         ASSERT_FALSE(shown.isNull());
         EXPECT_TRUE(shown == painted);
+    }
+}
+
+// A picture laid down through a painter that is see-through, off the pixel
+// grid, scaled or blending otherwise would not come out as the frame drawn
+// in place: there, the frame is drawn in place.
+TEST(PanelStyleTest, FramesComeOutAsFusionDrawsThemThroughAnyPainter) {
+    ASSERT_EQ(OpenDisplay(), 0); // offscreen
+    const std::pair<const char*, std::function<void(QPainter&)>> ways[] = {
+        {"as a window paints", [](QPainter&) {}},
+        {"see-through", [](QPainter& painter) { painter.setOpacity(0.5); }},
+        {"off the pixel grid across", [](QPainter& painter) { painter.translate(0.5, 0.0); }},
+        {"off the pixel grid down", [](QPainter& painter) { painter.translate(0.0, 0.25); }},
+        {"scaled", [](QPainter& painter) { painter.scale(1.5, 1.5); }},
+        {"adding",
+         [](QPainter& painter) { painter.setCompositionMode(QPainter::CompositionMode_Plus); }},
+    };
+    QStyleOptionFrame frame;
+    frame.rect = QRect(3, 2, 80, 22);
+    frame.lineWidth = 1;
+    frame.state = QStyle::State_Enabled;
+    frame.palette = QApplication::palette();
+    kxqt::PanelStyle kept;
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    auto drawn = [&](const QStyle& style, const std::function<void(QPainter&)>& set_up) {
+        QImage image(120, 60, QImage::Format_ARGB32_Premultiplied);
+        image.fill(QColor(0x80, 0x90, 0xa0));
+        QPainter painter(&image);
+        set_up(painter);
+        style.drawPrimitive(QStyle::PE_PanelLineEdit, &frame, &painter);
+        return image;
+    };
+    for (const auto& [how, set_up] : ways) {
+        SCOPED_TRACE(how);
+        for (int pass = 0; pass < 2; ++pass) // the picture made, then kept
+            EXPECT_TRUE(drawn(kept, set_up) == drawn(*fusion, set_up));
     }
 }
