@@ -2,14 +2,17 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <numeric>
 #include <qcustomplot.h>
+#include <random>
 #include <set>
 
 #include "files.h"
@@ -267,6 +270,67 @@ TEST_F(GraphTest, SpectrumShowsWhatAWholeReplotDrawsAfterNewDataAndNewAxes) {
         through_fills.insert(
             clear.pixel(static_cast<int>(spectrum->xAxis->coordToPixel(1.5)), row));
     EXPECT_GT(through_fills.size(), 1u);
+}
+
+// A frame that moves the spectrum's curves has the window paint the plot
+// only around what moved: what the screen shows must be, frame after
+// frame, what the whole plot paints, however far the curves moved.
+TEST_F(GraphTest, SpectrumOnTheScreenIsWhatItPaintsWholeAfterEachFrame) {
+    QCustomPlot* spectrum = plot_in(panel, PANEL_SPECTRUM);
+    const int16_t bins[4] = {1, 3, 5, 7};
+    auto frame = [&](std::array<float, 4> counts, bool second, int colour) {
+        DeleteGraphPlot(panel, PANEL_SPECTRUM, -1, 1);
+        PlotXY(panel, PANEL_SPECTRUM, bins, counts.data(), 4, TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1,
+               colour);
+        if (second)
+            PlotXY(panel, PANEL_SPECTRUM, bins, std::array<float, 4>{0.3f, 0.3f, 0.6f, 0.3f}.data(),
+                   4, TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1, 0xFF0000);
+    };
+    auto on_screen = [&] {
+        EXPECT_TRUE(paint_due(window()));
+        QImage screen = window()->screen()->grabWindow(window()->winId()).toImage();
+        return screen.copy(QRect(spectrum->mapTo(window(), QPoint()), spectrum->size()));
+    };
+    const float gap = std::numeric_limits<float>::quiet_NaN();
+    struct Frame {
+        const char* what;
+        std::array<float, 4> counts;
+        bool second = false;
+        int colour = 0xFF;
+    };
+    const Frame frames[] = {
+        {"first", {0.2f, 0.9f, 0.4f, 0.1f}},
+        {"every bin moved", {0.7f, 0.1f, 0.3f, 0.8f}},
+        {"a bin moved less than a pixel", {0.7001f, 0.1f, 0.3f, 0.8f}},
+        {"the same", {0.7001f, 0.1f, 0.3f, 0.8f}},
+        {"beyond the top", {0.7f, 5.0f, 0.3f, 1e30f}},
+        {"further beyond", {0.7f, 6.0f, 0.3f, 3e38f}},
+        {"back and below the bottom", {0.7f, 0.5f, -1.0f, 0.8f}},
+        {"a gap", {0.7f, gap, 0.3f, 0.8f}},
+        {"no gap", {0.7f, 0.2f, 0.3f, 0.8f}},
+        {"a second curve", {0.7f, 0.2f, 0.3f, 0.8f}, true},
+        {"beneath the second", {0.1f, 0.2f, 0.9f, 0.8f}, true},
+        {"alone again", {0.1f, 0.2f, 0.9f, 0.8f}},
+        {"another colour", {0.1f, 0.2f, 0.9f, 0.8f}, false, 0x00A000},
+    };
+    SetAxisRange(panel, PANEL_SPECTRUM, AXIS_MANUAL, 0, 8, AXIS_MANUAL, 0, 1);
+    for (const Frame& f : frames) {
+        SCOPED_TRACE(f.what);
+        frame(f.counts, f.second, f.colour);
+        QImage shown = on_screen();
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_TRUE(shown == spectrum->grab().toImage());
+    }
+    // Where each line lands within its pixels: a hundred frames of random
+    // counts, with a second curve every third.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> count(0.0f, 1.0f);
+    for (int n = 0; n < 100; ++n) {
+        SCOPED_TRACE(n);
+        frame({count(random), count(random), count(random), count(random)}, n % 3 == 0, 0xFF);
+        QImage shown = on_screen(); // painted first, then painted whole
+        ASSERT_TRUE(shown == spectrum->grab().toImage());
+    }
 }
 
 // A plot copies its lowest buffer onto the window when its background is

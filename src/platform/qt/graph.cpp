@@ -1,6 +1,7 @@
 #include "graph.h"
 
 #include <algorithm>
+#include <cmath>
 #include <qcustomplot.h>
 
 #include "number_text.h"
@@ -28,6 +29,28 @@ Range drawable(Range range, bool log) {
 }
 
 Range range_of(const QCPAxis* axis) { return {axis->range().lower, axis->range().upper}; }
+
+// Pixels a curve's line, and the rounding of where it lies, reach beyond
+// the exact place of its points.
+constexpr int REACH = 1;
+// How far from the paper a point may lie for its change to stay where it
+// lies: much further, Qt's raster engine gives up on the curve's fill
+// (past some 8 million pixels it drew none of it).
+constexpr double NEAR = 65536.0;
+
+// The pixels of `band` and around it, within `paper`.
+QRect pixels_around(const QRectF& band, const QRect& paper) {
+    auto at = [](double value, int low, int high) {
+        return std::clamp(value, static_cast<double>(low), static_cast<double>(high));
+    };
+    QRect room = paper.adjusted(-REACH, -REACH, REACH, REACH);
+    int left = static_cast<int>(std::floor(at(band.left(), room.left(), room.right())));
+    int right = static_cast<int>(std::ceil(at(band.right(), room.left(), room.right())));
+    int top = static_cast<int>(std::floor(at(band.top(), room.top(), room.bottom())));
+    int bottom = static_cast<int>(std::ceil(at(band.bottom(), room.top(), room.bottom())));
+    return QRect(QPoint(left, top), QPoint(right, bottom)).adjusted(-REACH, -REACH, REACH, REACH) &
+           room;
+}
 
 // A curve whose fill, when nothing lies beneath it, replaces the empty
 // pixels rather than blending with them: the same pixels, but a blended fill
@@ -170,6 +193,54 @@ void Graph::remove_curves() {
     spare_.insert(spare_.begin(), curves_.begin(), curves_.end());
     curves_.clear();
     plottables_changed();
+}
+
+Graph::Footprint Graph::footprint() const {
+    Footprint drawn;
+    drawn.paper = plot()->axisRect()->rect();
+    const QCPAxis* x = plot()->xAxis;
+    const QCPAxis* y = plot()->yAxis;
+    for (const QCPGraph* curve : curves_) {
+        drawn.pens.emplace_back(curve->pen(), curve->brush());
+        std::vector<Step>& steps = drawn.steps.emplace_back();
+        const QCPGraphDataContainer& points = *curve->data();
+        int count = points.size();
+        steps.reserve(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            double before = x->coordToPixel(points.at(std::max(i - 1, 0))->key);
+            double after = x->coordToPixel(points.at(std::min(i + 1, count - 1))->key);
+            steps.push_back({std::min(before, after), std::max(before, after),
+                             y->coordToPixel(points.at(i)->value)});
+        }
+    }
+    return drawn;
+}
+
+// Where the curves changed since the last replot drew them: around each
+// point whose row moved, between the rows it had and has. Anything else
+// changed (the axes, the size, a curve, a point's place, a gap or a point
+// far off the paper) changes all of the plot.
+QRegion Graph::plottables_change() const {
+    Footprint now = footprint();
+    QRegion whole(plot()->rect());
+    auto near = [](double pixel) { return std::abs(pixel) <= NEAR; }; // also not NaN
+    if (now.paper != drawn_.paper || now.pens != drawn_.pens) return whole;
+    QRegion change;
+    for (std::size_t c = 0; c < now.steps.size(); ++c) {
+        const std::vector<Step>& was = drawn_.steps[c];
+        const std::vector<Step>& is = now.steps[c];
+        if (was.size() != is.size()) return whole;
+        for (std::size_t i = 0; i < is.size(); ++i) {
+            if (!near(is[i].left) || !near(is[i].right) || !near(is[i].row) || !near(was[i].row) ||
+                was[i].left != is[i].left || was[i].right != is[i].right)
+                return whole;
+            if (was[i].row == is[i].row) continue;
+            QRectF band(QPointF(is[i].left, std::min(was[i].row, is[i].row)),
+                        QPointF(is[i].right, std::max(was[i].row, is[i].row)));
+            change += pixels_around(band, now.paper);
+        }
+    }
+    return change;
 }
 
 int Graph::curve_count() const { return static_cast<int>(curves_.size()); }

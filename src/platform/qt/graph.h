@@ -2,8 +2,13 @@
 // linear or logarithmic mappings that the program sets.
 #pragma once
 
+#include <QBrush>
 #include <QList>
+#include <QPen>
 #include <QPointF>
+#include <QRect>
+#include <QRegion>
+#include <utility>
 #include <vector>
 
 #include "plot_view.h"
@@ -77,9 +82,28 @@ class Graph : public PlotView {
     void set_x_label(const QString& label);
     void set_y_label(const QString& label);
 
+  protected:
+    QRegion plottables_change() const override;
+    void replotted() override { drawn_ = footprint(); }
+
   private:
+    // Where a curve lies on the plot, in pixels: its pens, and for each
+    // point the columns from the point before to the point after and the
+    // row of its value. What the curve draws of a point (its step, the
+    // steps' joins, the fill beneath) lies in those columns, and changes
+    // only between the rows it had and has.
+    struct Step {
+        double left, right, row;
+    };
+    struct Footprint {
+        QRect paper;
+        std::vector<std::pair<QPen, QBrush>> pens; // line, fill
+        std::vector<std::vector<Step>> steps;
+    };
+
     void apply(QCPAxis* axis, Range range, bool log);
     QCPGraph* new_curve();
+    Footprint footprint() const;
 
     Range x_{0.0, 1.0};
     Range y_{0.0, 1.0};
@@ -91,6 +115,8 @@ class Graph : public PlotView {
     // at every frame, and a new curve would have the whole plot replotted.
     std::vector<QCPGraph*> curves_;
     std::vector<QCPGraph*> spare_;
+    // The curves as the last replot drew them.
+    Footprint drawn_;
 };
 
 } // namespace kxqt

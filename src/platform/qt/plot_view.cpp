@@ -69,6 +69,22 @@ class Paper : public QCustomPlot {
             mPaintBuffers[0] = lowest;
     }
 
+    // Draws `layer` again and has the window show it where `change` says
+    // it changed, or all of the plot when its buffers are out of date (a
+    // resize, a layer added) and it is replotted whole instead.
+    void replot_layer(QCPLayer* layer, const QRegion& change) {
+        if (hasInvalidatedPaintBuffers()) {
+            layer->replot();
+            return;
+        }
+        // The layer asks for a paint of all of the plot: only `change` is due.
+        bool held = testAttribute(Qt::WA_UpdatesDisabled);
+        setAttribute(Qt::WA_UpdatesDisabled, true);
+        layer->replot();
+        setAttribute(Qt::WA_UpdatesDisabled, held);
+        update(change);
+    }
+
   protected:
     void paintEvent(QPaintEvent* event) override {
         if (!qFuzzyCompare(bufferDevicePixelRatio(), devicePixelRatioF())) {
@@ -79,15 +95,17 @@ class Paper : public QCustomPlot {
         if (!painter.isActive()) return;
         auto* lowest = dynamic_cast<const GroundBuffer*>(mPaintBuffers.value(0).data());
         bool grounded = lowest && lowest->opaque();
-        paint_in_bands(painter, event->rect(), [&] {
-            if (!grounded) {
-                if (mBackgroundBrush.style() != Qt::NoBrush)
-                    painter.fillRect(mViewport, mBackgroundBrush);
-                drawBackground(&painter);
-            }
-            for (const auto& buffer : mPaintBuffers)
-                buffer->draw(&painter);
-        });
+        // Rectangle by rectangle: a curve's change is many small ones.
+        for (const QRect& area : event->region())
+            paint_in_bands(painter, area, [&] {
+                if (!grounded) {
+                    if (mBackgroundBrush.style() != Qt::NoBrush)
+                        painter.fillRect(mViewport, mBackgroundBrush);
+                    drawBackground(&painter);
+                }
+                for (const auto& buffer : mPaintBuffers)
+                    buffer->draw(&painter);
+            });
     }
 
   private:
@@ -134,13 +152,15 @@ void PlotView::refresh() {
         stale_ = plottables_stale_ = false;
         before_replot();
         plot_->replot(QCustomPlot::rpQueuedRefresh);
+        replotted();
     } else if (plottables_stale_) {
         plottables_stale_ = false;
-        // A full replot instead while the plot's buffers are out of date
-        // (a resize, a layer added).
-        plottables_->replot();
+        static_cast<Paper*>(plot_)->replot_layer(plottables_, plottables_change());
+        replotted();
     }
 }
+
+QRegion PlotView::plottables_change() const { return QRegion(plot_->rect()); }
 
 void PlotView::draw_plottables_apart() {
     plottables_ = plot_->layer(QStringLiteral("main"));
@@ -167,6 +187,7 @@ void PlotView::changed() {
     if (!request_paint(this)) {
         before_replot();
         plot_->replot(QCustomPlot::rpQueuedReplot);
+        replotted();
         stale_ = false;
     }
 }

@@ -3,6 +3,7 @@
 // the widget and raises no commit.
 #pragma once
 
+#include <QRegion>
 #include <QWidget>
 
 class QCPLayer;
@@ -38,6 +39,11 @@ class PlotView : public QWidget {
     void plottables_changed();
     // Last adjustments before a replot, such as axes that follow the data.
     virtual void before_replot() {}
+    // Where a redraw of the plottables alone would change what the plot
+    // shows (see draw_plottables_apart); all of it unless told better.
+    virtual QRegion plottables_change() const;
+    // After each replot, whole or of the plottables alone.
+    virtual void replotted() {}
 
   private:
     void ask_and_save();
