@@ -5,8 +5,10 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QVBoxLayout>
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <qcustomplot.h>
@@ -52,6 +54,46 @@ class GroundBuffer : public QCPPaintBufferPixmap {
     bool opaque_ = false;
 };
 
+// The buffer of a layer drawn alone (PlotView::draw_plottables_apart),
+// whose next drawing can be limited to a region: it then empties only that
+// region and is drawn on only there, through the paint engine's system
+// clip, which the clip rectangles the layer sets for each of its parts
+// cannot widen. A curve's change is a few rows: emptying and drawing the
+// whole plot's pixels would cost all of them.
+class RegionBuffer : public QCPPaintBufferPixmap {
+  public:
+    using QCPPaintBufferPixmap::QCPPaintBufferPixmap;
+
+    // The next drawing only, all of the buffer when `region` is empty.
+    void limit_to(const QRegion& region) { limit_ = region; }
+
+    void clear(const QColor& color) override {
+        if (limit_.isEmpty()) {
+            QCPPaintBufferPixmap::clear(color);
+            return;
+        }
+        QPainter painter(&mBuffer);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const QRect& rect : limit_)
+            painter.fillRect(rect, color);
+    }
+
+    QCPPainter* startPainting() override {
+        if (!limit_.isEmpty())
+            mBuffer.paintEngine()->setSystemClip(
+                QTransform::fromScale(mDevicePixelRatio, mDevicePixelRatio).map(limit_));
+        return QCPPaintBufferPixmap::startPainting();
+    }
+
+    void donePainting() override {
+        if (!limit_.isEmpty()) mBuffer.paintEngine()->setSystemClip(QRegion());
+        limit_ = QRegion();
+    }
+
+  private:
+    QRegion limit_;
+};
+
 // A plot that grounds its lowest buffer (GroundBuffer) and copies its
 // buffers onto the window band by band (paint_bands.h).
 class Paper : public QCustomPlot {
@@ -73,15 +115,20 @@ class Paper : public QCustomPlot {
     // it changed, or all of the plot when its buffers are out of date (a
     // resize, a layer added) and it is replotted whole instead.
     void replot_layer(QCPLayer* layer, const QRegion& change) {
-        if (hasInvalidatedPaintBuffers()) {
+        RegionBuffer* own = own_buffer(layer);
+        double ratio = bufferDevicePixelRatio(); // a region at whole pixels
+        if (!own || hasInvalidatedPaintBuffers() || ratio != std::round(ratio)) {
             layer->replot();
             return;
         }
+        if (change.isEmpty()) return; // its picture stays as it is
+        own->limit_to(change);
         // The layer asks for a paint of all of the plot: only `change` is due.
         bool held = testAttribute(Qt::WA_UpdatesDisabled);
         setAttribute(Qt::WA_UpdatesDisabled, true);
         layer->replot();
         setAttribute(Qt::WA_UpdatesDisabled, held);
+        own->limit_to(QRegion());
         update(change);
     }
 
@@ -109,6 +156,18 @@ class Paper : public QCustomPlot {
     }
 
   private:
+    // The region buffer of a buffered layer above all others, which has
+    // the last buffer to itself; a plain buffer made by QCustomPlot there is
+    // replaced, and null is returned until a replot has given it the layer.
+    RegionBuffer* own_buffer(const QCPLayer* layer) {
+        if (layer != mLayers.value(mLayers.size() - 1) || layer->mode() != QCPLayer::lmBuffered ||
+            mPaintBuffers.size() < 2)
+            return nullptr;
+        if (auto* own = dynamic_cast<RegionBuffer*>(mPaintBuffers.last().data())) return own;
+        mPaintBuffers.last().reset(new RegionBuffer(viewport().size(), bufferDevicePixelRatio()));
+        return nullptr;
+    }
+
     // The background as one opaque colour, if it is one.
     std::optional<QColor> background_colour() const {
         if (!mBackgroundPixmap.isNull() || mBackgroundBrush.style() != Qt::SolidPattern ||
