@@ -33,9 +33,9 @@ Range range_of(const QCPAxis* axis) { return {axis->range().lower, axis->range()
 // Pixels a curve's line, and the rounding of where it lies, reach beyond
 // the exact place of its points.
 constexpr int REACH = 1;
-// How far from the paper a point may lie for its change to stay where it
-// lies: much further, Qt's raster engine gives up on the curve's fill
-// (past some 8 million pixels it drew none of it).
+// How far from the plot's corner a point may lie for its change to stay
+// where it lies: much further, Qt's raster engine gives up on the curve's
+// fill (past some 8 million pixels it drew none of it).
 constexpr double NEAR = 65536.0;
 
 // The pixels of `band` and around it, within `paper`.

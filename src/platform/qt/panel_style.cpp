@@ -9,8 +9,8 @@
 namespace kxqt {
 namespace {
 
-// Pictures kept at most: more means looks come and go, and the oldest are
-// dropped with the rest.
+// Pictures kept at most: past that, looks come and go, and all are dropped
+// to be drawn again as they are needed.
 constexpr qsizetype MAX_PICTURES = 256;
 
 // Whether a picture drawn on its own and then laid down comes out as the

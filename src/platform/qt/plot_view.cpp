@@ -112,8 +112,10 @@ class Paper : public QCustomPlot {
     }
 
     // Draws `layer` again and has the window show it where `change` says
-    // it changed, or all of the plot when its buffers are out of date (a
-    // resize, a layer added) and it is replotted whole instead.
+    // it changed. The layer is drawn whole, and all of the plot shown,
+    // while it has no region buffer yet, while the plot's buffers are out
+    // of date (a resize, a layer added: it is replotted whole instead) and
+    // at a fractional pixel ratio.
     void replot_layer(QCPLayer* layer, const QRegion& change) {
         RegionBuffer* own = own_buffer(layer);
         double ratio = bufferDevicePixelRatio(); // a region at whole pixels
