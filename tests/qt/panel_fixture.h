@@ -1,6 +1,7 @@
 // The panel of the source tree's panel file, loaded, shown and active.
 #pragma once
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +22,14 @@ using Commits = std::vector<int>;
 inline bool paint_due(QWidget* window) {
     auto* due = window->findChild<QTimer*>(QStringLiteral("kx paint pacer timer"));
     return due != nullptr && QTest::qWaitFor([&] { return !due->isActive(); }, 60000);
+}
+
+// Whether `window` asks for another paint once what was posted to it has
+// been delivered.
+inline bool paint_asked(QWidget* window) {
+    QCoreApplication::sendPostedEvents();
+    auto* due = window->findChild<QTimer*>(QStringLiteral("kx paint pacer timer"));
+    return due == nullptr || due->isActive();
 }
 
 class PanelTest : public testing::Test {

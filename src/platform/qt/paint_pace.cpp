@@ -108,6 +108,10 @@ class PaintPacer : public QObject {
         texts_.clear();
         for (const auto& view : std::exchange(views_, {}))
             if (!view.isNull()) view->refresh();
+        // A widget shown since the last paint (a field's limit mark) posts
+        // itself an update for later: taken now, it joins this paint rather
+        // than asking for a second one a pace interval on.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
         painting_ = true;
         QEvent update(QEvent::UpdateRequest);
         QCoreApplication::sendEvent(window_, &update);
