@@ -647,3 +647,79 @@ TEST_F(GraphTest, ReadoutNamesTheSampleUnderThePointer) {
     QApplication::sendEvent(plot, &leave);
     EXPECT_EQ(rates->readout(), QString());
 }
+
+// A frame that only moves a following strip chart draws its moving parts
+// alone (the x axis, its grid, the traces and the lines on them): what the
+// screen shows must be, frame after frame, what a whole replot draws, also
+// when the values' range, the limits, a mark, the readout or the times
+// change with the frame.
+TEST_F(GraphTest, StripChartOnTheScreenIsWhatItPaintsWholeAfterEachFrame) {
+    auto* rates = widget<kxqt::StripChart>(PANEL_RATES);
+    QCustomPlot* plot = plot_in(panel, PANEL_RATES);
+    DrawCounter counter(window());
+    auto on_screen = [&] {
+        EXPECT_TRUE(paint_due(window()));
+        QImage screen = window()->screen()->grabWindow(window()->winId()).toImage();
+        return screen.copy(QRect(plot->mapTo(window(), QPoint()), plot->size()));
+    };
+    auto replotted = [&] {
+        plot->replot(QCustomPlot::rpImmediateRefresh);
+        return plot->grab().toImage();
+    };
+    auto point_at = [&](double key, double value) {
+        QPointF at(plot->xAxis->coordToPixel(key), plot->yAxis->coordToPixel(value));
+        QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(plot, &move);
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    int frames = 0;
+    auto frame = [&](int32_t base) {
+        int32_t values[20];
+        for (int trace = 0; trace < 20; ++trace) // each noise in any 7 frames in a row
+            values[trace] = base + 10 * trace + (frames * 3 + trace) % 7 - 3;
+        PlotStripChart(panel, PANEL_RATES, values, 20, 0, 0, TYPE_INT32);
+        ++frames;
+    };
+    struct Step {
+        const char* what;
+        int32_t base;      // the traces lie at base + 10 * trace, give or take 3
+        bool moving_alone; // whether the frame draws the moving parts alone
+        std::function<void()> with = [] {};
+    };
+    const Step steps[] = {
+        {"following", 100, true},
+        {"following on", 100, true},
+        {"a hundred frames on, past a tick", 100, true,
+         [&] {
+             for (int n = 0; n < 100; ++n)
+                 frame(100);
+         }},
+        {"higher values", 400, false},
+        {"a limit", 400, false,
+         [&] { SetStripChartLimits(panel, PANEL_RATES, 2, -inf, -inf, 430, inf); }},
+        {"a mark", 400, false, [&] { PlotStripChartMark(panel, PANEL_RATES, "valve"); }},
+        {"on past the mark", 400, true},
+        {"the readout", 400, false,
+         [&] { point_at(rates->sample_key(rates->frames_held() - 2, 0), 430); }},
+        {"on under the readout", 400, false},
+        {"the readout gone", 400, true, [&] { point_at(-1e9, 0); }},
+        {"times", 400, false, [&] { SetStripChartTime(panel, PANEL_RATES, T0); }},
+        {"on with times", 400, true, [&] { SetStripChartTime(panel, PANEL_RATES, T0 + 133000); }},
+    };
+    // The moving parts' own buffer comes with the first frame drawn alone.
+    for (int n = 0; n < 320; ++n) { // past the width followed: the chart scrolls
+        frame(100);
+        if (n > 317) EXPECT_TRUE(paint_due(window()));
+    }
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.with();
+        int replots = counter.replots[plot];
+        frame(step.base);
+        QImage shown = on_screen();
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_EQ(counter.replots[plot] == replots, step.moving_alone);
+        EXPECT_TRUE(shown == replotted());
+    }
+}

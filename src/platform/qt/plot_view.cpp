@@ -158,16 +158,30 @@ class Paper : public QCustomPlot {
     }
 
   private:
-    // The region buffer of a buffered layer above all others, which has
-    // the last buffer to itself; a plain buffer made by QCustomPlot there is
-    // replaced, and null is returned until a replot has given it the layer.
+    // The region buffer of a buffered layer; a plain buffer made by
+    // QCustomPlot there is replaced, and null is returned until a replot has
+    // given it the layer.
     RegionBuffer* own_buffer(const QCPLayer* layer) {
-        if (layer != mLayers.value(mLayers.size() - 1) || layer->mode() != QCPLayer::lmBuffered ||
-            mPaintBuffers.size() < 2)
-            return nullptr;
-        if (auto* own = dynamic_cast<RegionBuffer*>(mPaintBuffers.last().data())) return own;
-        mPaintBuffers.last().reset(new RegionBuffer(viewport().size(), bufferDevicePixelRatio()));
+        int index = buffer_index(layer);
+        if (index < 1 || index >= mPaintBuffers.size()) return nullptr;
+        QSharedPointer<QCPAbstractPaintBuffer>& buffer = mPaintBuffers[index];
+        if (auto* own = dynamic_cast<RegionBuffer*>(buffer.data())) return own;
+        buffer.reset(new RegionBuffer(viewport().size(), bufferDevicePixelRatio()));
         return nullptr;
+    }
+
+    // The buffer a buffered layer draws on, as QCustomPlot hands them out:
+    // one to each buffered layer, and one more to the logical layers after
+    // it; -1 for a logical layer.
+    int buffer_index(const QCPLayer* layer) const {
+        int index = 0;
+        for (int i = 0; i < mLayers.size(); ++i) {
+            if (mLayers[i]->mode() != QCPLayer::lmBuffered) continue;
+            ++index;
+            if (mLayers[i] == layer) return index;
+            if (i + 1 < mLayers.size() && mLayers[i + 1]->mode() == QCPLayer::lmLogical) ++index;
+        }
+        return -1;
     }
 
     // The background as one opaque colour, if it is one.
@@ -209,6 +223,7 @@ bool PlotView::save_image(const QString& path) {
 }
 
 void PlotView::refresh() {
+    if (plottables_stale_ && !stale_ && !ready_plottables()) stale_ = true;
     if (stale_) {
         stale_ = plottables_stale_ = false;
         before_replot();

@@ -39,6 +39,9 @@ class PlotView : public QWidget {
     void plottables_changed();
     // Last adjustments before a replot, such as axes that follow the data.
     virtual void before_replot() {}
+    // Readies a redraw of the plottables alone, as the paint comes; false
+    // when more of the plot changed with them, and all of it is replotted.
+    virtual bool ready_plottables() { return true; }
     // Where a redraw of the plottables alone would change what the plot
     // shows (see draw_plottables_apart); all of it unless told better.
     virtual QRegion plottables_change() const;

@@ -95,6 +95,14 @@ StripChart::StripChart(QWidget* parent)
     plot()->setNotAntialiasedElements(QCP::aePlottables);
     plot()->setPlottingHint(QCP::phFastPolylines, false);
     plot()->setAutoAddPlottableToLegend(false);
+    // Following the latest samples, a frame moves the x axis, its grid and
+    // the traces and leaves the rest as it was drawn: those are drawn apart,
+    // in that order (ready_plottables).
+    draw_plottables_apart();
+    QCPLayer* moving = plot()->layer(QStringLiteral("main"));
+    plot()->xAxis->grid()->setLayer(moving);
+    lines_->setLayer(moving); // again, to come after the grid
+    plot()->xAxis->setLayer(moving);
     set_up_going_back(small);
     rebuild();
 }
@@ -161,7 +169,20 @@ void StripChart::append(const std::vector<double>& values, bool single) {
     // out of sight costs no replot.
     if (following_ || history_.timed() != time_axis_ || history_.frames() == 1 ||
         latest < shown.upper || cut_in_sight)
-        changed();
+        plottables_changed();
+}
+
+// The moving parts alone are drawn again while the values shown keep their
+// range: the y axis, the legend and the layout are then as they were drawn.
+bool StripChart::ready_plottables() {
+    QCPRange values = plot()->yAxis->range();
+    bool time_axis = time_axis_;
+    fill();
+    if (plot()->yAxis->range() != values || time_axis_ != time_axis || readout_->visible())
+        return false;
+    // The ticks, which a whole replot sets up before its layout.
+    plot()->axisRect()->update(QCPLayoutElement::upPreparation);
+    return true;
 }
 
 void StripChart::clear(int64_t first_frame) {

@@ -90,6 +90,7 @@ class StripChart : public PlotView {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool ready_plottables() override;
 
   private:
     struct Mark {

@@ -74,7 +74,7 @@ void StripChart::set_up_going_back(const QFont& small) {
     // The readout changes with every move of the pointer: on a layer of its
     // own, buffered while it shows (replot_readout), it is drawn again
     // without the traces.
-    plot()->addLayer(READOUT_LAYER, nullptr, QCustomPlot::limAbove);
+    plot()->addLayer(READOUT_LAYER, plot()->layer(QStringLiteral("main")), QCustomPlot::limBelow);
     readout_dot_ = new QCPItemTracer(plot());
     readout_dot_->setLayer(READOUT_LAYER);
     readout_dot_->setStyle(QCPItemTracer::tsCircle);
@@ -183,10 +183,19 @@ void StripChart::show_readout() {
 
 void StripChart::replot_readout() {
     QCPLayer* layer = plot()->layer(READOUT_LAYER);
-    // A buffer of its own while hidden would still be cleared at every
-    // replot and copied at every paint.
-    layer->setMode(readout_->visible() ? QCPLayer::lmBuffered : QCPLayer::lmLogical);
-    layer->replot();
+    QCPLayer::LayerMode mode = readout_->visible() ? QCPLayer::lmBuffered : QCPLayer::lmLogical;
+    if (layer->mode() == mode) {
+        layer->replot();
+        return;
+    }
+    // Shown, above the traces on a buffer of its own. Hidden, below them on
+    // the lowest buffer: a buffer of its own would still be cleared at every
+    // replot and copied at every paint, and above the traces' buffer it
+    // would need one.
+    layer->setMode(mode);
+    plot()->moveLayer(layer, plot()->layer(QStringLiteral("main")),
+                      readout_->visible() ? QCustomPlot::limAbove : QCustomPlot::limBelow);
+    plot()->replot();
 }
 
 // The sample nearest the pointer along x, of the trace nearest it along y.
