@@ -710,7 +710,9 @@ TEST_F(GraphTest, StripChartOnTheScreenIsWhatItPaintsWholeAfterEachFrame) {
     // The moving parts' own buffer comes with the first frame drawn alone.
     for (int n = 0; n < 320; ++n) { // past the width followed: the chart scrolls
         frame(100);
-        if (n > 317) EXPECT_TRUE(paint_due(window()));
+        if (n > 317) {
+            EXPECT_TRUE(paint_due(window()));
+        }
     }
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
