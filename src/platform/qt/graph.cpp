@@ -76,9 +76,12 @@ class Curve : public QCPGraph {
     // Whether the pixels beneath are empty: the graph's curves have a layer
     // and so a buffer of their own, cleared before they are drawn, and this
     // is the first there to draw (a layout draws nothing). An image or
-    // document saved draws every layer on one picture.
+    // document saved draws every layer on one picture, and a buffer without
+    // an alpha channel holds the plot's opaque ground beneath the curves.
     bool alone_beneath(const QCPPainter* painter) const {
         if (painter->modes() & (QCPPainter::pmNoCaching | QCPPainter::pmVectorized)) return false;
+        auto* buffer = dynamic_cast<const QPixmap*>(painter->device());
+        if (!buffer || !buffer->hasAlphaChannel()) return false;
         const QList<QCPLayerable*> drawn = layer()->children();
         auto first = std::find_if(drawn.begin(), drawn.end(), [](const QCPLayerable* child) {
             return child->visible() && !qobject_cast<const QCPLayout*>(child);

@@ -110,8 +110,10 @@ class PaintPacer : public QObject {
             if (!view.isNull()) view->refresh();
         // A widget shown since the last paint (a field's limit mark) posts
         // itself an update for later: taken now, it joins this paint rather
-        // than asking for a second one a pace interval on.
+        // than asking for a second one a pace interval on. So do the
+        // window's own requests made until now, which this paint answers.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
+        QCoreApplication::removePostedEvents(window_, QEvent::UpdateRequest);
         painting_ = true;
         QEvent update(QEvent::UpdateRequest);
         QCoreApplication::sendEvent(window_, &update);

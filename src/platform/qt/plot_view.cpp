@@ -21,6 +21,19 @@
 namespace kxqt {
 namespace {
 
+// Draws a buffer over what lies beneath it, or in its place when it is
+// opaque: a copy, not a blend.
+void lay_down(QCPPainter* painter, bool opaque, const std::function<void()>& draw) {
+    if (!opaque) {
+        draw();
+        return;
+    }
+    QPainter::CompositionMode mode = painter->compositionMode();
+    painter->setCompositionMode(QPainter::CompositionMode_Source);
+    draw();
+    painter->setCompositionMode(mode);
+}
+
 // A plot's lowest buffer, which its background, grid and axes are drawn
 // on, cleared to the plot's background when that is one opaque colour: a
 // paint then copies it onto the window, instead of filling the background
@@ -31,6 +44,7 @@ class GroundBuffer : public QCPPaintBufferPixmap {
         : QCPPaintBufferPixmap(size, ratio), ground_(std::move(ground)) {}
 
     bool opaque() const { return opaque_; }
+    const QPixmap& picture() const { return mBuffer; }
 
     void clear(const QColor& color) override {
         std::optional<QColor> ground = ground_();
@@ -39,14 +53,7 @@ class GroundBuffer : public QCPPaintBufferPixmap {
     }
 
     void draw(QCPPainter* painter) const override {
-        if (!opaque_) {
-            QCPPaintBufferPixmap::draw(painter);
-            return;
-        }
-        QPainter::CompositionMode mode = painter->compositionMode();
-        painter->setCompositionMode(QPainter::CompositionMode_Source);
-        QCPPaintBufferPixmap::draw(painter);
-        painter->setCompositionMode(mode);
+        lay_down(painter, opaque_, [&] { QCPPaintBufferPixmap::draw(painter); });
     }
 
   private:
@@ -55,19 +62,33 @@ class GroundBuffer : public QCPPaintBufferPixmap {
 };
 
 // The buffer of a layer drawn alone (PlotView::draw_plottables_apart),
-// whose next drawing can be limited to a region: it then empties only that
+// whose next drawing can be limited to a region: it then renews only that
 // region and is drawn on only there, through the paint engine's system
 // clip, which the clip rectangles the layer sets for each of its parts
-// cannot widen. A curve's change is a few rows: emptying and drawing the
+// cannot widen. A curve's change is a few rows: renewing and drawing the
 // whole plot's pixels would cost all of them.
+//
+// Over an opaque ground, it starts from the ground's picture rather than
+// from nothing, so that a paint copies it alone instead of copying the
+// ground and blending it over: the layer changes at every frame, and a
+// paint would otherwise pass twice over every pixel.
 class RegionBuffer : public QCPPaintBufferPixmap {
   public:
-    using QCPPaintBufferPixmap::QCPPaintBufferPixmap;
+    RegionBuffer(const QSize& size, double ratio, const GroundBuffer* ground)
+        : QCPPaintBufferPixmap(size, ratio), ground_(ground) {}
 
     // The next drawing only, all of the buffer when `region` is empty.
     void limit_to(const QRegion& region) { limit_ = region; }
 
+    // Whether it holds the ground beneath its own drawing: the buffers
+    // below it need not be shown.
+    bool grounded() const { return grounded_; }
+
     void clear(const QColor& color) override {
+        // Drawn in part, it holds the ground elsewhere only if it did before.
+        grounded_ = ground_ && ground_->opaque() && ground_->picture().size() == mBuffer.size() &&
+                    (limit_.isEmpty() || grounded_);
+        if (grounded_) return; // laid down once the ground is drawn (startPainting)
         if (limit_.isEmpty()) {
             QCPPaintBufferPixmap::clear(color);
             return;
@@ -79,6 +100,7 @@ class RegionBuffer : public QCPPaintBufferPixmap {
     }
 
     QCPPainter* startPainting() override {
+        if (grounded_) lay_ground();
         if (!limit_.isEmpty())
             mBuffer.paintEngine()->setSystemClip(
                 QTransform::fromScale(mDevicePixelRatio, mDevicePixelRatio).map(limit_));
@@ -90,8 +112,26 @@ class RegionBuffer : public QCPPaintBufferPixmap {
         limit_ = QRegion();
     }
 
+    void draw(QCPPainter* painter) const override {
+        lay_down(painter, grounded_, [&] { QCPPaintBufferPixmap::draw(painter); });
+    }
+
   private:
+    void lay_ground() {
+        if (limit_.isEmpty()) {
+            mBuffer = ground_->picture(); // shared until drawn on
+            return;
+        }
+        QPainter painter(&mBuffer);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        QTransform to_pixels = QTransform::fromScale(mDevicePixelRatio, mDevicePixelRatio);
+        for (const QRect& rect : limit_)
+            painter.drawPixmap(QRectF(rect), ground_->picture(), to_pixels.mapRect(QRectF(rect)));
+    }
+
+    const GroundBuffer* ground_;
     QRegion limit_;
+    bool grounded_ = false;
 };
 
 // A plot that grounds its lowest buffer (GroundBuffer) and copies its
@@ -142,8 +182,11 @@ class Paper : public QCustomPlot {
         }
         QCPPainter painter(this);
         if (!painter.isActive()) return;
-        auto* lowest = dynamic_cast<const GroundBuffer*>(mPaintBuffers.value(0).data());
-        bool grounded = lowest && lowest->opaque();
+        // From the highest buffer that holds all beneath it.
+        int first = static_cast<int>(mPaintBuffers.size()) - 1;
+        while (first > 0 && !holds_all_beneath(first))
+            --first;
+        bool grounded = holds_all_beneath(first);
         // Rectangle by rectangle: a curve's change is many small ones.
         for (const QRect& area : event->region())
             paint_in_bands(painter, area, [&] {
@@ -152,8 +195,8 @@ class Paper : public QCustomPlot {
                         painter.fillRect(mViewport, mBackgroundBrush);
                     drawBackground(&painter);
                 }
-                for (const auto& buffer : mPaintBuffers)
-                    buffer->draw(&painter);
+                for (int index = first; index < mPaintBuffers.size(); ++index)
+                    mPaintBuffers[index]->draw(&painter);
             });
     }
 
@@ -166,8 +209,20 @@ class Paper : public QCustomPlot {
         if (index < 1 || index >= mPaintBuffers.size()) return nullptr;
         QSharedPointer<QCPAbstractPaintBuffer>& buffer = mPaintBuffers[index];
         if (auto* own = dynamic_cast<RegionBuffer*>(buffer.data())) return own;
-        buffer.reset(new RegionBuffer(viewport().size(), bufferDevicePixelRatio()));
+        buffer.reset(new RegionBuffer(viewport().size(), bufferDevicePixelRatio(),
+                                      dynamic_cast<const GroundBuffer*>(mPaintBuffers[0].data())));
         return nullptr;
+    }
+
+    // Whether a buffer is opaque and holds what the buffers below it do.
+    bool holds_all_beneath(int index) const {
+        const QCPAbstractPaintBuffer* buffer = mPaintBuffers.value(index).data();
+        if (index == 0) {
+            auto* lowest = dynamic_cast<const GroundBuffer*>(buffer);
+            return lowest && lowest->opaque();
+        }
+        auto* own = dynamic_cast<const RegionBuffer*>(buffer);
+        return own && own->grounded();
     }
 
     // The buffer a buffered layer draws on, as QCustomPlot hands them out:
