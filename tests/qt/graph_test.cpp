@@ -42,6 +42,20 @@ struct DrawCounter : QObject {
     std::map<QObject*, int> replots, paints;
 };
 
+// What the screen shows of `plot` once its window has had the paint due.
+QImage shown_after_paint(QCustomPlot* plot) {
+    QWidget* window = plot->window();
+    EXPECT_TRUE(paint_due(window));
+    QImage screen = window->screen()->grabWindow(window->winId()).toImage();
+    return screen.copy(QRect(plot->mapTo(window, QPoint()), plot->size()));
+}
+
+// What `plot` shows after a whole replot.
+QImage replotted_whole(QCustomPlot* plot) {
+    plot->replot(QCustomPlot::rpImmediateRefresh);
+    return plot->grab().toImage();
+}
+
 } // namespace
 
 // Failures show the texts.
@@ -287,15 +301,8 @@ TEST_F(GraphTest, SpectrumOnTheScreenIsWhatItPaintsWholeAfterEachFrame) {
             PlotXY(panel, PANEL_SPECTRUM, bins, std::array<float, 4>{0.3f, 0.3f, 0.6f, 0.3f}.data(),
                    4, TYPE_INT16, TYPE_FLOAT, 6, 0, 0, 1, 0xFF0000);
     };
-    auto on_screen = [&] {
-        EXPECT_TRUE(paint_due(window()));
-        QImage screen = window()->screen()->grabWindow(window()->winId()).toImage();
-        return screen.copy(QRect(spectrum->mapTo(window(), QPoint()), spectrum->size()));
-    };
-    auto replotted = [&] {
-        spectrum->replot(QCustomPlot::rpImmediateRefresh);
-        return spectrum->grab().toImage();
-    };
+    auto on_screen = [&] { return shown_after_paint(spectrum); };
+    auto replotted = [&] { return replotted_whole(spectrum); };
     const float gap = std::numeric_limits<float>::quiet_NaN();
     struct Frame {
         const char* what;
@@ -657,15 +664,8 @@ TEST_F(GraphTest, StripChartOnTheScreenIsWhatItPaintsWholeAfterEachFrame) {
     auto* rates = widget<kxqt::StripChart>(PANEL_RATES);
     QCustomPlot* plot = plot_in(panel, PANEL_RATES);
     DrawCounter counter(window());
-    auto on_screen = [&] {
-        EXPECT_TRUE(paint_due(window()));
-        QImage screen = window()->screen()->grabWindow(window()->winId()).toImage();
-        return screen.copy(QRect(plot->mapTo(window(), QPoint()), plot->size()));
-    };
-    auto replotted = [&] {
-        plot->replot(QCustomPlot::rpImmediateRefresh);
-        return plot->grab().toImage();
-    };
+    auto on_screen = [&] { return shown_after_paint(plot); };
+    auto replotted = [&] { return replotted_whole(plot); };
     auto point_at = [&](double key, double value) {
         QPointF at(plot->xAxis->coordToPixel(key), plot->yAxis->coordToPixel(value));
         QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
