@@ -68,7 +68,7 @@ class GroundBuffer : public QCPPaintBufferPixmap {
 // cannot widen. A curve's change is a few rows: renewing and drawing the
 // whole plot's pixels would cost all of them.
 //
-// Over an opaque ground, it starts from the ground's picture rather than
+// Given an opaque ground, it starts from the ground's picture rather than
 // from nothing, so that a paint copies it alone instead of copying the
 // ground and blending it over: the layer changes at every frame, and a
 // paint would otherwise pass twice over every pixel.
@@ -155,9 +155,10 @@ class Paper : public QCustomPlot {
     // it changed. The layer is drawn whole, and all of the plot shown,
     // while it has no region buffer yet, while the plot's buffers are out
     // of date (a resize, a layer added: it is replotted whole instead) and
-    // at a fractional pixel ratio.
-    void replot_layer(QCPLayer* layer, const QRegion& change) {
-        RegionBuffer* own = own_buffer(layer);
+    // at a fractional pixel ratio. `over_ground`: see
+    // PlotView::draw_plottables_apart.
+    void replot_layer(QCPLayer* layer, const QRegion& change, bool over_ground) {
+        RegionBuffer* own = own_buffer(layer, over_ground);
         double ratio = bufferDevicePixelRatio(); // a region at whole pixels
         if (!own || hasInvalidatedPaintBuffers() || ratio != std::round(ratio)) {
             layer->replot();
@@ -201,16 +202,17 @@ class Paper : public QCustomPlot {
     }
 
   private:
-    // The region buffer of a buffered layer; a plain buffer made by
-    // QCustomPlot there is replaced, and null is returned until a replot has
-    // given it the layer.
-    RegionBuffer* own_buffer(const QCPLayer* layer) {
+    // The region buffer of a buffered layer, over the ground or not; a
+    // plain buffer made by QCustomPlot there is replaced, and null is
+    // returned until a replot has given it the layer.
+    RegionBuffer* own_buffer(const QCPLayer* layer, bool over_ground) {
         int index = buffer_index(layer);
         if (index < 1 || index >= mPaintBuffers.size()) return nullptr;
         QSharedPointer<QCPAbstractPaintBuffer>& buffer = mPaintBuffers[index];
         if (auto* own = dynamic_cast<RegionBuffer*>(buffer.data())) return own;
-        buffer.reset(new RegionBuffer(viewport().size(), bufferDevicePixelRatio(),
-                                      dynamic_cast<const GroundBuffer*>(mPaintBuffers[0].data())));
+        buffer.reset(new RegionBuffer(
+            viewport().size(), bufferDevicePixelRatio(),
+            over_ground ? dynamic_cast<const GroundBuffer*>(mPaintBuffers[0].data()) : nullptr));
         return nullptr;
     }
 
@@ -286,15 +288,17 @@ void PlotView::refresh() {
         replotted();
     } else if (plottables_stale_) {
         plottables_stale_ = false;
-        static_cast<Paper*>(plot_)->replot_layer(plottables_, plottables_change());
+        static_cast<Paper*>(plot_)->replot_layer(plottables_, plottables_change(),
+                                                 plottables_over_ground_);
         replotted();
     }
 }
 
 QRegion PlotView::plottables_change() const { return QRegion(plot_->rect()); }
 
-void PlotView::draw_plottables_apart() {
+void PlotView::draw_plottables_apart(bool over_ground) {
     plottables_ = plot_->layer(QStringLiteral("main"));
+    plottables_over_ground_ = over_ground;
     plottables_->setMode(QCPLayer::lmBuffered);
     // Above the axes too: every other layer then shares the lowest buffer,
     // and a paint copies it and blends one more, not two.

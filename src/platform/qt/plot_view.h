@@ -33,8 +33,14 @@ class PlotView : public QWidget {
     void changed();
     // Draws the plottables on a layer of their own, above all others, so
     // that a change of the data alone redraws that layer and keeps the axes,
-    // grid and labels as they were drawn.
-    void draw_plottables_apart();
+    // grid and labels as they were drawn. `over_ground`: the layer's buffer
+    // starts from a copy of the plot's opaque ground and the window copies
+    // it alone, rather than blending it over the ground; for plottables
+    // shown whole at each redraw and with no tall translucent fill, whose
+    // blend over the ground Qt would hand to a thread pool (paint_bands.h).
+    void draw_plottables_apart(bool over_ground = false);
+    // The plottables' own layer once they have one, else null.
+    QCPLayer* plottables_layer() const { return plottables_; }
     // Marks only the plottables as changed (see draw_plottables_apart).
     void plottables_changed();
     // Last adjustments before a replot, such as axes that follow the data.
@@ -58,6 +64,7 @@ class PlotView : public QWidget {
     // is due for a redraw.
     QCPLayer* plottables_ = nullptr;
     bool plottables_stale_ = false;
+    bool plottables_over_ground_ = false;
 };
 
 // `text` as one CSV field: quoted when it holds a comma, a quote or a line

@@ -97,9 +97,10 @@ StripChart::StripChart(QWidget* parent)
     plot()->setAutoAddPlottableToLegend(false);
     // Following the latest samples, a frame moves the x axis, its grid and
     // the traces and leaves the rest as it was drawn: those are drawn apart,
-    // in that order (ready_plottables).
-    draw_plottables_apart();
-    QCPLayer* moving = plot()->layer(QStringLiteral("main"));
+    // in that order (ready_plottables), and over the ground, as they are
+    // shown whole at each frame and have no fill.
+    draw_plottables_apart(true);
+    QCPLayer* moving = plottables_layer();
     plot()->xAxis->grid()->setLayer(moving);
     lines_->setLayer(moving); // again, to come after the grid
     plot()->xAxis->setLayer(moving);

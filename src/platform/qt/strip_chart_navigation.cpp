@@ -74,7 +74,7 @@ void StripChart::set_up_going_back(const QFont& small) {
     // The readout changes with every move of the pointer: on a layer of its
     // own, buffered while it shows (replot_readout), it is drawn again
     // without the traces.
-    plot()->addLayer(READOUT_LAYER, plot()->layer(QStringLiteral("main")), QCustomPlot::limBelow);
+    plot()->addLayer(READOUT_LAYER, plottables_layer(), QCustomPlot::limBelow);
     readout_dot_ = new QCPItemTracer(plot());
     readout_dot_->setLayer(READOUT_LAYER);
     readout_dot_->setStyle(QCPItemTracer::tsCircle);
@@ -193,7 +193,7 @@ void StripChart::replot_readout() {
     // replot and copied at every paint, and above the traces' buffer it
     // would need one.
     layer->setMode(mode);
-    plot()->moveLayer(layer, plot()->layer(QStringLiteral("main")),
+    plot()->moveLayer(layer, plottables_layer(),
                       readout_->visible() ? QCustomPlot::limAbove : QCustomPlot::limBelow);
     plot()->replot();
 }
