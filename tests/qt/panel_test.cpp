@@ -12,11 +12,13 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QStyleOptionFrame>
 #include <QTimer>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <cmath>
 #include <csignal>
 #include <functional>
@@ -39,6 +41,7 @@
 #include "run_journal.h"
 #include "service.h"
 #include "strip_chart.h"
+#include "text_picture.h"
 
 namespace {
 
@@ -61,7 +64,7 @@ QString shown(QWidget* control) {
     if (auto* choice = qobject_cast<QComboBox*>(control)) return choice->currentText();
     if (auto* button = qobject_cast<QAbstractButton*>(control))
         return button->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
-    return qobject_cast<QPlainTextEdit*>(control)->toPlainText();
+    return kxqt::text_shown(qobject_cast<QPlainTextEdit*>(control));
 }
 
 // The width a line edit has for its text, as the style lays it out.
@@ -665,6 +668,131 @@ TEST_F(PanelTest, FieldsLookAsFusionPaintsThemAfterEachChange) {
         ASSERT_FALSE(shown.isNull());
         EXPECT_TRUE(shown == painted);
     }
+}
+
+// The hex dump is painted from a picture of its characters: it must look as
+// a twin box, which paints its text itself, after each change of text, font,
+// colour or size, and the box must hold the text shown once the operator
+// reaches for it (the focus, a click).
+TEST_F(PanelTest, HexDumpLooksAsTheBoxPaintsItsTextAndHoldsItOnceReachedFor) {
+    auto* dump = widget<QPlainTextEdit>(PANEL_HEXDUMP);
+    ASSERT_NE(dump, nullptr);
+    if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+    const QSize size = dump->size();
+    // A box that paints `text` itself, made as the hex dump now is.
+    auto twin = [dump](const QString& text) {
+        auto box = std::make_unique<QPlainTextEdit>(dump->parentWidget());
+        box->setReadOnly(true);
+        box->setLineWrapMode(QPlainTextEdit::NoWrap);
+        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        box->setFont(dump->font());
+        box->setStyleSheet(dump->styleSheet());
+        box->setFixedSize(dump->size());
+        box->setEnabled(dump->isEnabled());
+        box->setPlainText(text);
+        return box;
+    };
+    // Frames' dumps: every byte once, at a place that changes with `step`.
+    auto frame_dump = [](int step) {
+        QString text;
+        for (int i = 0; i < 256; ++i)
+            text += (i % 32 ? QString() : QStringLiteral("\n")) +
+                    QStringLiteral("%1").arg((i * step) % 256, 2, 16, QLatin1Char('0')).toUpper();
+        return text;
+    };
+    using Box = QPlainTextEdit*;
+    struct Change {
+        const char* what;
+        std::function<void(Box)> change; // made once the text is shown
+        QString text;
+        bool pictured; // shown from the picture, the box's own text left as it was
+        bool reached = false;
+    };
+    const Change changes[] = {
+        {"a frame", [](Box) {}, frame_dump(7), true},
+        {"the next", [](Box) {}, frame_dump(11), true},
+        {"shorter and fewer lines", [](Box) {}, QStringLiteral("\n0A1B\nFF"), true},
+        {"a frame again", [](Box) {}, frame_dump(13), true, true},
+        {"bold",
+         [](Box box) {
+             QFont bold = box->font();
+             bold.setBold(true);
+             box->setFont(bold);
+         },
+         frame_dump(7), true},
+        {"coloured",
+         [](Box box) {
+             box->setStyleSheet(QStringLiteral("QPlainTextEdit { color: #a00000 } "
+                                               "QPlainTextEdit:disabled { color: #9090b0 }"));
+         },
+         frame_dump(3), true},
+        {"narrower and lower, the text cut", [](Box box) { box->setFixedSize(QSize(230, 70)); },
+         frame_dump(5), true},
+        {"wider and higher again", [size](Box box) { box->setFixedSize(size); }, frame_dump(15),
+         true},
+        {"dimmed", [](Box box) { box->setEnabled(false); }, frame_dump(17), true},
+        {"enabled again", [](Box box) { box->setEnabled(true); }, frame_dump(19), true},
+        {"a ground not of one colour",
+         [](Box box) {
+             box->setStyleSheet(QStringLiteral(
+                 "background: qlineargradient(x1: 0, y1: 0, x2: 1, y2: 1, stop: 0 #ffffff, "
+                 "stop: 1 #c0c0ff); color: #a00000"));
+         },
+         frame_dump(21), false},
+        {"a frame on it", [](Box) {}, frame_dump(23), false},
+        {"one colour again", [](Box box) { box->setStyleSheet(QStringLiteral("color: #a00000")); },
+         frame_dump(25), false},
+        {"a character past ASCII", [](Box) {}, QStringLiteral("\n00 \u00B5s"), false},
+        {"a frame after it", [](Box) {}, frame_dump(9), true, true},
+    };
+    // What the screen shows of the hex dump, and what the twin paints.
+    auto on_screen = [this, dump] {
+        EXPECT_TRUE(paint_due(window()));
+        QImage screen = window()->screen()->grabWindow(window()->winId()).toImage();
+        QRect place(dump->viewport()->mapTo(window(), QPoint()), dump->viewport()->size());
+        return screen.copy(place).convertToFormat(QImage::Format_RGB32);
+    };
+    auto painted = [](Box box) {
+        return box->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    QString before = dump->toPlainText();
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(SetCtrlVal(panel, PANEL_HEXDUMP, c.text.toUtf8().constData()), 0);
+        ASSERT_TRUE(paint_due(window()));
+        c.change(dump); // with no frame coming, as in a paused replay
+        QApplication::processEvents();
+        EXPECT_EQ(kxqt::text_shown(dump), c.text);
+        if (!c.pictured) before = c.text;
+        EXPECT_EQ(dump->toPlainText(), before);
+        if (!c.pictured) continue; // the box paints it itself
+        QImage twin_painted = painted(twin(c.text).get());
+        ASSERT_FALSE(twin_painted.isNull());
+        EXPECT_TRUE(on_screen() == twin_painted);
+        if (c.reached) {
+            focus(dump);
+            EXPECT_EQ(dump->toPlainText(), c.text);
+            EXPECT_TRUE(on_screen() == twin_painted);
+            dump->clearFocus();
+            before = c.text;
+        }
+    }
+    // A click gives the box the text shown, also when it takes no focus, and
+    // so does a turn of the wheel, which would scroll its text.
+    dump->setFocusPolicy(Qt::NoFocus);
+    ASSERT_EQ(SetCtrlVal(panel, PANEL_HEXDUMP, "\n0102"), 0);
+    ASSERT_TRUE(paint_due(window()));
+    QTest::mousePress(dump->viewport(), Qt::LeftButton);
+    EXPECT_EQ(dump->toPlainText(), QStringLiteral("\n0102"));
+    QTest::mouseRelease(dump->viewport(), Qt::LeftButton);
+    ASSERT_EQ(SetCtrlVal(panel, PANEL_HEXDUMP, "\n0304"), 0);
+    ASSERT_TRUE(paint_due(window()));
+    QPointF middle = QRectF(dump->viewport()->rect()).center();
+    QWheelEvent wheel(middle, dump->viewport()->mapToGlobal(middle), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(dump->viewport(), &wheel);
+    EXPECT_EQ(dump->toPlainText(), QStringLiteral("\n0304"));
 }
 
 // A picture laid down through a painter that is see-through, off the pixel

@@ -15,6 +15,7 @@
 #include "field_limit_state.h"
 #include "limit_look.h"
 #include "plot_view.h"
+#include "text_picture.h"
 
 namespace kxqt {
 namespace {
@@ -104,7 +105,7 @@ class PaintPacer : public QObject {
         // Qt keeps what is dirty meanwhile; showing the window asks again.
         if (!window_->isVisible() || window_->isMinimized()) return;
         for (const auto& [box, text] : texts_)
-            if (!box.isNull()) box->setPlainText(text);
+            if (!box.isNull() && !show_as_picture(box, text)) box->setPlainText(text);
         texts_.clear();
         for (const auto& view : std::exchange(views_, {}))
             if (!view.isNull()) view->refresh();
