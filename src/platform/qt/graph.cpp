@@ -200,7 +200,7 @@ void Graph::remove_curves() {
 
 Graph::Footprint Graph::footprint() const {
     Footprint drawn;
-    drawn.paper = plot()->axisRect()->rect();
+    drawn.paper = axis_rect()->rect();
     const QCPAxis* x = plot()->xAxis;
     const QCPAxis* y = plot()->yAxis;
     for (const QCPGraph* curve : curves_) {

@@ -252,7 +252,8 @@ class Paper : public QCustomPlot {
 
 } // namespace
 
-PlotView::PlotView(QWidget* parent) : QWidget(parent), plot_(new Paper(this)) {
+PlotView::PlotView(QWidget* parent)
+    : QWidget(parent), plot_(new Paper(this)), axis_rect_(plot_->axisRect()) {
     // Nothing is drawn on the overlay: without a buffer of its own, a replot
     // clears and a paint copies one pixmap instead of two.
     plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);

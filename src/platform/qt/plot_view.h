@@ -6,6 +6,7 @@
 #include <QRegion>
 #include <QWidget>
 
+class QCPAxisRect;
 class QCPLayer;
 class QCustomPlot;
 
@@ -28,6 +29,9 @@ class PlotView : public QWidget {
 
   protected:
     QCustomPlot* plot() const { return plot_; }
+    // The plot's axis rectangle: QCustomPlot looks it up through every
+    // element of its layout, a strip chart's legend entries included.
+    QCPAxisRect* axis_rect() const { return axis_rect_; }
     // Marks the plot as changed: it is replotted when its window next
     // paints, however often it changes in between.
     void changed();
@@ -59,6 +63,7 @@ class PlotView : public QWidget {
     void copy_csv();
 
     QCustomPlot* plot_;
+    QCPAxisRect* axis_rect_;
     bool stale_ = false;
     // The plottables' own layer, when they have one, and whether it alone
     // is due for a redraw.

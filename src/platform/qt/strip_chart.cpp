@@ -76,7 +76,7 @@ StripChart::StripChart(QWidget* parent)
     // The legend gets a row of its own above the traces, so that it never
     // hides the latest samples.
     QCPLegend* legend = plot()->legend;
-    plot()->axisRect()->insetLayout()->take(legend);
+    axis_rect()->insetLayout()->take(legend);
     plot()->plotLayout()->insertRow(0);
     plot()->plotLayout()->addElement(0, 0, legend);
     plot()->plotLayout()->setRowStretchFactor(0, 0.001);
@@ -182,7 +182,7 @@ bool StripChart::ready_plottables() {
     if (plot()->yAxis->range() != values || time_axis_ != time_axis || readout_->visible())
         return false;
     // The ticks, which a whole replot sets up before its layout.
-    plot()->axisRect()->update(QCPLayoutElement::upPreparation);
+    axis_rect()->update(QCPLayoutElement::upPreparation);
     return true;
 }
 
@@ -231,7 +231,7 @@ void StripChart::fill() {
     match_axis_kind();
     if (following_) set_x_range(follow_range());
     QCPRange range = plot()->xAxis->range();
-    int width = std::max(plot()->axisRect()->width(), 1);
+    int width = std::max(axis_rect()->width(), 1);
     // A time of day's label is some 50 pixels wide: a tick every 100 or so
     // keeps them apart.
     time_ticker_->setTickCount(std::clamp(width / 110, 1, 6));

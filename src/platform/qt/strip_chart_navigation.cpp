@@ -54,8 +54,8 @@ void StripChart::set_up_going_back(const QFont& small) {
     time_ticker_.reset(new TimeOfDayTicker);
     // Going back: time runs along x only, the values follow what is shown.
     plot()->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-    plot()->axisRect()->setRangeDrag(Qt::Horizontal);
-    plot()->axisRect()->setRangeZoom(Qt::Horizontal);
+    axis_rect()->setRangeDrag(Qt::Horizontal);
+    axis_rect()->setRangeZoom(Qt::Horizontal);
     connect(plot()->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             &StripChart::operator_moved);
     // The operator's own replots (drag, wheel) as well as the paced ones.
@@ -157,7 +157,7 @@ void StripChart::follow_latest() {
 }
 
 void StripChart::place_follow_button() {
-    QRect paper = plot()->axisRect()->rect();
+    QRect paper = axis_rect()->rect();
     follow_button_->move(paper.right() - follow_button_->width() - 2, paper.top() + 2);
 }
 
@@ -202,7 +202,7 @@ void StripChart::replot_readout() {
 void StripChart::update_readout() {
     readout_->setVisible(false);
     readout_dot_->setVisible(false);
-    QRect paper = plot()->axisRect()->rect();
+    QRect paper = axis_rect()->rect();
     if (!paper.contains(pointer_) || history_.end_row() == history_.first_row()) return;
     double key = plot()->xAxis->pixelToCoord(pointer_.x());
     int64_t row = std::min(history_.row_at(key), history_.end_row() - 1);

@@ -17,14 +17,14 @@ constexpr double SCALE_DRIFT = 1e-4;
 } // namespace
 
 StripTraces::StripTraces(QCustomPlot* plot, const StripHistory& history)
-    : QCPLayerable(plot), history_(history) {}
+    : QCPLayerable(plot), axis_rect_(plot->axisRect()), history_(history) {}
 
 void StripTraces::changed_from(int64_t row) { changed_from_ = std::min(changed_from_, row); }
 
-QRect StripTraces::clipRect() const { return mParentPlot->axisRect()->rect(); }
+QRect StripTraces::clipRect() const { return axis_rect_->rect(); }
 
 StripTraces::Grid StripTraces::grid_now() const {
-    QRect paper = mParentPlot->axisRect()->rect();
+    QRect paper = axis_rect_->rect();
     QCPRange keys = mParentPlot->xAxis->range();
     Grid now;
     now.key_step = keys.size() / std::max(paper.width(), 1);

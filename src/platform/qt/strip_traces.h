@@ -54,6 +54,7 @@ class StripTraces : public QCPLayerable {
     // with a key's x and a value's y as `grid` places them on `painter`.
     void draw_lines(QPainter& painter, const Grid& grid, int from);
 
+    QCPAxisRect* axis_rect_; // the plot's, looked up once (plot_view.h)
     const StripHistory& history_;
     QImage picture_;
     Grid grid_;
