@@ -66,8 +66,8 @@ class LegendEntry : public QCPPlottableLegendItem {
 
 StripChart::StripChart(QWidget* parent)
     : PlotView(parent), limit_lines_(new StripLimitLines(plot())),
-      lines_(new StripTraces(plot(), history_)), frame_ticker_(new LabelsOnce<QCPAxisTicker>) {
-    plot()->xAxis->setLabel(tr("frame"));
+      lines_(new StripTraces(plot(), history_)), frame_ticker_(new LabelsOnce<QCPAxisTicker>),
+      x_name_(new QCPTextElement(plot(), tr("frame"), plot()->xAxis->labelFont())) {
     // Frame numbers grow long over a run and a chart may be narrow: few ticks
     // keep their labels apart.
     frame_ticker_->setTickCount(2);
@@ -104,6 +104,18 @@ StripChart::StripChart(QWidget* parent)
     plot()->xAxis->grid()->setLayer(moving);
     lines_->setLayer(moving); // again, to come after the grid
     plot()->xAxis->setLayer(moving);
+    // Its name does not move: it is drawn with the y axis, in a row of its
+    // own below, which takes the room the axis made for it (its label
+    // padding, less the layout's row spacing, and its padding below), so
+    // that the paper keeps its size.
+    x_name_->setLayer(plot()->layer(QStringLiteral("axes")));
+    x_name_->setAutoMargins(QCP::msNone);
+    x_name_->setMargins(QMargins(0,
+                                 plot()->xAxis->labelPadding() - plot()->plotLayout()->rowSpacing(),
+                                 0, plot()->xAxis->padding()));
+    plot()->xAxis->setPadding(0);
+    plot()->plotLayout()->addElement(2, 0, x_name_);
+    plot()->plotLayout()->setRowStretchFactor(2, 0.001);
     set_up_going_back(small);
     rebuild();
 }

@@ -25,6 +25,7 @@ class QCPItemStraightLine;
 class QCPItemText;
 class QCPItemTracer;
 class QCPRange;
+class QCPTextElement;
 class QFont;
 class QToolButton;
 
@@ -139,6 +140,9 @@ class StripChart : public PlotView {
     double follow_width_ = 0.0;
     bool setting_range_ = false; // the range changes by the program, not the operator
     QSharedPointer<QCPAxisTicker> frame_ticker_, time_ticker_;
+    // The x axis's name, which the axis does not draw: it moves with every
+    // frame and would lay the name out again each time.
+    QCPTextElement* x_name_;
     QToolButton* follow_button_ = nullptr;
     QCPItemText* readout_ = nullptr;
     QCPItemTracer* readout_dot_ = nullptr;

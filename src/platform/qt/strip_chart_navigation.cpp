@@ -100,7 +100,7 @@ void StripChart::match_axis_kind() {
     if (history_.timed() == time_axis_) return;
     time_axis_ = history_.timed();
     plot()->xAxis->setTicker(time_axis_ ? time_ticker_ : frame_ticker_);
-    plot()->xAxis->setLabel(time_axis_ ? tr("time (UTC)") : tr("frame"));
+    x_name_->setText(time_axis_ ? tr("time (UTC)") : tr("frame"));
     following_ = true;
     follow_button_->hide();
 }
