@@ -731,6 +731,8 @@ TEST_F(PanelTest, HexDumpLooksAsTheBoxPaintsItsTextAndHoldsItOnceReachedFor) {
          frame_dump(5), true},
         {"wider and higher again", [size](Box box) { box->setFixedSize(size); }, frame_dump(15),
          true},
+        {"no room", [](Box box) { box->setFixedSize(QSize(0, 0)); }, frame_dump(27), false},
+        {"room again", [size](Box box) { box->setFixedSize(size); }, frame_dump(29), false},
         {"dimmed", [](Box box) { box->setEnabled(false); }, frame_dump(17), true},
         {"enabled again", [](Box box) { box->setEnabled(true); }, frame_dump(19), true},
         {"a ground not of one colour",

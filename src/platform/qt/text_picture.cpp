@@ -84,7 +84,7 @@ class TextPicture : public QObject {
         qreal margin = 0.0, pixel_ratio = 1.0;
         bool solid = false;
         bool operator==(const Look&) const = default;
-        bool fits() const { return solid && pixel_ratio == 1.0; }
+        bool fits() const { return solid && pixel_ratio == 1.0 && !size.isEmpty(); }
     };
 
     Look look_now() const {

@@ -22,7 +22,7 @@ namespace kxqt {
 // otherwise (the caller then sets the box's text): a box that is editable,
 // wraps, scrolls, has the focus, a font not of one width or a ground not of
 // one colour, a text with characters other than printable ASCII and line
-// breaks, or a screen whose pixels are not the widget's.
+// breaks, a screen whose pixels are not the widget's, or no room at all.
 bool show_as_picture(QPlainTextEdit* box, const QString& text);
 // The text `box` shows, from its picture or its document.
 QString text_shown(const QPlainTextEdit* box);
