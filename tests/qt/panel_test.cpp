@@ -670,10 +670,10 @@ TEST_F(PanelTest, FieldsLookAsFusionPaintsThemAfterEachChange) {
     }
 }
 
-// The hex dump is painted from a picture of its characters: it must look as
-// a twin box, which paints its text itself, after each change of text, font,
-// colour or size, and the box must hold the text shown once the operator
-// reaches for it (the focus, a click).
+// The hex dump is painted from a picture of its lines: it must look as a
+// twin box, which paints its text itself, after each change of text, font,
+// colour, size or state, and the box must hold the text shown once the
+// operator reaches for it (the focus, a click, the wheel).
 TEST_F(PanelTest, HexDumpLooksAsTheBoxPaintsItsTextAndHoldsItOnceReachedFor) {
     auto* dump = widget<QPlainTextEdit>(PANEL_HEXDUMP);
     ASSERT_NE(dump, nullptr);

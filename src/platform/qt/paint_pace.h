@@ -21,9 +21,10 @@ class PlotView;
 // with `view` refreshed just before it. False when that window is not paced.
 bool request_paint(PlotView* view);
 
-// Gives `box` its text just before the paced window that holds it paints:
-// a long text is laid out once a picture, however often it changes in
-// between. False when that window is not paced.
+// Gives `box` its text just before the paced window that holds it paints,
+// from a picture of its lines where it can (text_picture.h): a long text is
+// shown once a paint, however often it changes in between. False when that
+// window is not paced.
 bool show_at_paint(QPlainTextEdit* box, const QString& text);
 
 // Shows limit `state` on `field` just before the paced window that holds it
